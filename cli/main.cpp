@@ -1,0 +1,26 @@
+// netkeep: the offline database tool of the Orbenta satellite-network
+// management system.
+
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/console.h"
+#include "platform/text/unicode.h"
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+  netkeep::console::install();
+  return netkeep::cli::run(argc, argv);
+}
+#else
+int main(int argc, char** argv) {
+  netkeep::console::install();
+  std::vector<std::wstring> words;
+  for (int i = 0; i < argc; ++i) words.push_back(netkeep::text::from_utf8(argv[i]));
+  std::vector<wchar_t*> pointers;
+  for (std::wstring& word : words) pointers.push_back(word.data());
+  pointers.push_back(nullptr);
+  return netkeep::cli::run(argc, pointers.data());
+}
+#endif

@@ -1,0 +1,117 @@
+#include "platform/sqlite/sqlite.h"
+
+#include <sqlite3.h>
+
+#include "platform/text/unicode.h"
+
+namespace sqlite {
+
+database::~database() {
+  if (handle_ != nullptr) sqlite3_close(handle_);
+}
+
+void database::open(const std::wstring& file_name) {
+  if (handle_ != nullptr) throw std::logic_error("database already open");
+  std::u16string name = netkeep::text::to_utf16(file_name);
+  sqlite3* handle = nullptr;
+  if (sqlite3_open16(name.c_str(), &handle) != SQLITE_OK) {
+    std::string message = handle != nullptr ? sqlite3_errmsg(handle) : "out of memory";
+    sqlite3_close(handle);
+    throw error(message);
+  }
+  handle_ = handle;
+}
+
+void database::close() {
+  if (handle_ == nullptr) throw std::logic_error("database not open");
+  if (sqlite3_close(handle_) != SQLITE_OK) throw error(sqlite3_errmsg(handle_));
+  handle_ = nullptr;
+}
+
+void database::exec(const std::string& sql) {
+  char* message = nullptr;
+  if (sqlite3_exec(handle_, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+    std::string text = message != nullptr ? message : sqlite3_errmsg(handle_);
+    sqlite3_free(message);
+    throw error(text);
+  }
+}
+
+statement::statement(const database& db, const std::string& sql) {
+  if (sqlite3_prepare_v2(db.handle(), sql.c_str(), -1, &handle_, nullptr) != SQLITE_OK) {
+    sqlite3_finalize(handle_);
+    handle_ = nullptr;
+    throw error(sqlite3_errmsg(db.handle()));
+  }
+}
+
+statement::~statement() {
+  if (handle_ != nullptr) sqlite3_finalize(handle_);
+}
+
+bool statement::step() {
+  switch (sqlite3_step(handle_)) {
+    case SQLITE_ROW:
+      return true;
+    case SQLITE_DONE:
+      return false;
+    default:
+      throw error(sqlite3_errmsg(sqlite3_db_handle(handle_)));
+  }
+}
+
+void statement::bind_int(int index, std::int32_t value) { sqlite3_bind_int(handle_, index, value); }
+
+void statement::bind_int64(int index, std::int64_t value) { sqlite3_bind_int64(handle_, index, value); }
+
+void statement::bind_text(int index, const std::wstring& value) {
+  std::u16string text = netkeep::text::to_utf16(value);
+  // Bound with its length rather than up to a terminator, so that a text with
+  // an embedded zero character is matched whole.
+  sqlite3_bind_text16(handle_, index, text.data(), static_cast<int>(text.size() * sizeof(char16_t)),
+                      SQLITE_TRANSIENT);
+}
+
+void statement::bind_blob(int index, const void* data, std::size_t size) {
+  sqlite3_bind_blob(handle_, index, data, static_cast<int>(size), SQLITE_TRANSIENT);
+}
+
+std::int32_t statement::column_int(int index) const { return sqlite3_column_int(handle_, index); }
+
+std::int64_t statement::column_int64(int index) const { return sqlite3_column_int64(handle_, index); }
+
+std::int64_t statement::column_int64(const std::string& name) const {
+  const int count = sqlite3_column_count(handle_);
+  for (int index = 0; index < count; ++index) {
+    const char* column = sqlite3_column_name(handle_, index);
+    if (column != nullptr && name == column) return sqlite3_column_int64(handle_, index);
+  }
+  throw error("column name not found!");
+}
+
+std::wstring statement::column_text(int index) const {
+  const void* text = sqlite3_column_text16(handle_, index);
+  if (text == nullptr) return {};
+  const int bytes = sqlite3_column_bytes16(handle_, index);
+  return netkeep::text::from_utf16(
+      std::u16string_view(static_cast<const char16_t*>(text), static_cast<std::size_t>(bytes) / 2));
+}
+
+transaction::transaction(database& db) : db_(db) { db_.exec("BEGIN TRANSACTION"); }
+
+transaction::~transaction() {
+  if (committed_) return;
+  try {
+    db_.exec("ROLLBACK TRANSACTION");
+  } catch (const error&) {
+    // Nothing more can be done; SQLite rolls an unfinished transaction back
+    // when the connection closes.
+  }
+}
+
+void transaction::commit() {
+  committed_ = true;
+  db_.exec("COMMIT TRANSACTION");
+}
+
+}  // namespace sqlite

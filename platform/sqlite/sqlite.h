@@ -1,0 +1,95 @@
+#pragma once
+// A thin layer over SQLite's C interface: a connection, a prepared statement
+// and a scoped transaction. It adds no caching, pooling or retrying; every
+// failure becomes an sqlite::error carrying SQLite's own message.
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace sqlite {
+
+class error : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class database {
+ public:
+  database() = default;
+  database(const database&) = delete;
+  database& operator=(const database&) = delete;
+  // Closes the connection if one is held; a failing close is ignored here.
+  ~database();
+
+  // Opens (creating when missing) the file for reading and writing. Throws
+  // std::logic_error("database already open") when a connection is held, and
+  // sqlite::error with SQLite's message when the open fails.
+  void open(const std::wstring& file_name);
+
+  // Throws std::logic_error("database not open") when no connection is held;
+  // on failure keeps the connection and throws sqlite::error.
+  void close();
+
+  // Runs SQL text without a row callback.
+  void exec(const std::string& sql);
+
+  bool is_open() const { return handle_ != nullptr; }
+  sqlite3* handle() const { return handle_; }
+
+ private:
+  sqlite3* handle_ = nullptr;
+};
+
+class statement {
+ public:
+  // Prepares the first statement of `sql`; the text after it is ignored.
+  statement(const database& db, const std::string& sql);
+  statement(const statement&) = delete;
+  statement& operator=(const statement&) = delete;
+  ~statement();
+
+  // True on a row, false when done; any other result throws sqlite::error.
+  bool step();
+
+  // Parameter indexes are 1-based. Results of the bindings are not checked:
+  // a failed binding shows at the next step.
+  void bind_int(int index, std::int32_t value);
+  void bind_int64(int index, std::int64_t value);
+  void bind_text(int index, const std::wstring& value);
+  void bind_blob(int index, const void* data, std::size_t size);
+
+  // Column indexes are 0-based. NULL reads as 0 or as the empty text.
+  std::int32_t column_int(int index) const;
+  std::int64_t column_int64(int index) const;
+  // The first result column named exactly `name`; throws
+  // sqlite::error("column name not found!") when there is none.
+  std::int64_t column_int64(const std::string& name) const;
+  std::wstring column_text(int index) const;
+
+ private:
+  sqlite3_stmt* handle_ = nullptr;
+};
+
+// "BEGIN TRANSACTION" on construction; "ROLLBACK TRANSACTION" on
+// destruction unless commit was called (a failing rollback is not passed on).
+class transaction {
+ public:
+  explicit transaction(database& db);
+  transaction(const transaction&) = delete;
+  transaction& operator=(const transaction&) = delete;
+  ~transaction();
+
+  // Marks the transaction committed, then runs "COMMIT TRANSACTION".
+  void commit();
+
+ private:
+  database& db_;
+  bool committed_ = false;
+};
+
+}  // namespace sqlite

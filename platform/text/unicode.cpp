@@ -1,0 +1,197 @@
+#include "platform/text/unicode.h"
+
+namespace netkeep::text {
+namespace {
+
+constexpr bool wide_is_utf16 = sizeof(wchar_t) == 2;
+
+bool is_high_surrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool is_low_surrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+void append_utf8(std::string& out, char32_t c) {
+  if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+void append_wide(std::wstring& out, char32_t c) {
+  if (wide_is_utf16 && c >= 0x10000) {
+    c -= 0x10000;
+    out += static_cast<wchar_t>(0xD800 + (c >> 10));
+    out += static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
+  } else {
+    out += static_cast<wchar_t>(c);
+  }
+}
+
+// Calls f with each code point of a wide string, pairing surrogates.
+template <class F>
+void for_each_code_point(std::wstring_view text, F f) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t c = static_cast<char32_t>(text[i]);
+    if (wide_is_utf16 && is_high_surrogate(c) && i + 1 < text.size() &&
+        is_low_surrogate(static_cast<char32_t>(text[i + 1]))) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char32_t>(text[i + 1]) - 0xDC00);
+      ++i;
+    }
+    f(c);
+  }
+}
+
+}  // namespace
+
+std::u16string to_utf16(std::wstring_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (wchar_t w : text) {
+    char32_t c = static_cast<char32_t>(w);
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      out += static_cast<char16_t>(0xD800 + (c >> 10));
+      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(c);
+    }
+  }
+  return out;
+}
+
+std::wstring from_utf16(std::u16string_view text) {
+  std::wstring out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (!wide_is_utf16 && is_high_surrogate(c) && i + 1 < text.size() &&
+        is_low_surrogate(text[i + 1])) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    }
+    out += static_cast<wchar_t>(c);
+  }
+  return out;
+}
+
+std::string to_utf16le(std::wstring_view text) {
+  std::u16string units = to_utf16(text);
+  std::string out;
+  out.reserve(units.size() * 2);
+  for (char16_t u : units) {
+    out += static_cast<char>(u & 0xFF);
+    out += static_cast<char>(u >> 8);
+  }
+  return out;
+}
+
+std::wstring from_utf16le(std::string_view bytes) {
+  std::u16string units;
+  units.reserve(bytes.size() / 2);
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    units += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                   (static_cast<unsigned char>(bytes[i + 1]) << 8));
+  }
+  return from_utf16(units);
+}
+
+std::string to_utf8(std::wstring_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for_each_code_point(text, [&](char32_t c) { append_utf8(out, c); });
+  return out;
+}
+
+std::wstring from_utf8(std::string_view text) {
+  std::wstring out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    unsigned char lead = static_cast<unsigned char>(text[i]);
+    std::size_t extra = lead >= 0xF0 && lead <= 0xF4   ? 3
+                        : lead >= 0xE0 && lead <= 0xEF ? 2
+                        : lead >= 0xC2 && lead <= 0xDF ? 1
+                                                       : 0;
+    char32_t c = lead;
+    bool valid = lead < 0x80;
+    if (extra > 0 && i + extra < text.size()) {
+      c = lead & (0x3F >> extra);
+      valid = true;
+      for (std::size_t k = 1; k <= extra && valid; ++k) {
+        unsigned char cont = static_cast<unsigned char>(text[i + k]);
+        valid = (cont & 0xC0) == 0x80;
+        c = (c << 6) | (cont & 0x3F);
+      }
+      // Overlong forms, surrogates and values above U+10FFFF are invalid.
+      if (valid && ((extra == 2 && c < 0x800) || (extra == 3 && (c < 0x10000 || c > 0x10FFFF)) ||
+                    (c >= 0xD800 && c <= 0xDFFF))) {
+        valid = false;
+      }
+    }
+    if (valid && lead >= 0x80) {
+      append_wide(out, c);
+      i += extra + 1;
+    } else {
+      out += static_cast<wchar_t>(lead);
+      ++i;
+    }
+  }
+  return out;
+}
+
+std::size_t utf16_length(std::wstring_view text) {
+  if (wide_is_utf16) return text.size();
+  std::size_t n = text.size();
+  for (wchar_t w : text) {
+    if (static_cast<char32_t>(w) >= 0x10000) ++n;
+  }
+  return n;
+}
+
+std::strong_ordering compare_utf16(std::wstring_view a, std::wstring_view b) {
+  // Code points compare like their UTF-16 encodings except that code points
+  // above U+FFFF (surrogate pairs) sort before U+E000..U+FFFF.
+  auto key = [](wchar_t w) -> char32_t {
+    char32_t c = static_cast<char32_t>(w);
+    if (wide_is_utf16) return c;
+    if (c >= 0x10000) return 0xD800 + ((c - 0x10000) >> 10);
+    return c;
+  };
+  std::size_t n = a.size() < b.size() ? a.size() : b.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    if (a[i] == b[i]) continue;
+    char32_t ka = key(a[i]), kb = key(b[i]);
+    if (ka != kb) return ka <=> kb;
+    // Same high surrogate: the low surrogates decide, as do the code points.
+    return static_cast<char32_t>(a[i]) <=> static_cast<char32_t>(b[i]);
+  }
+  return a.size() <=> b.size();
+}
+
+std::filesystem::path to_path(std::wstring_view text) {
+  if constexpr (wide_is_utf16) {
+    return std::filesystem::path(std::wstring(text));
+  } else {
+    return std::filesystem::path(to_utf8(text));
+  }
+}
+
+std::wstring from_path(const std::filesystem::path& path) {
+  if constexpr (wide_is_utf16) {
+    return path.wstring();
+  } else {
+    return from_utf8(path.native());
+  }
+}
+
+}  // namespace netkeep::text

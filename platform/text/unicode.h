@@ -1,0 +1,58 @@
+#pragma once
+// Conversions between the program's wide strings and the encodings that the
+// outside world uses. Inside the program all text is wide and stands for
+// UTF-16: on Windows a wchar_t is one UTF-16 code unit; where wchar_t is 32
+// bits wide it holds one code point, and a lone surrogate is kept as the
+// code unit it was, so that UTF-16 data read from SQLite or the registry
+// round-trips exactly.
+
+#include <compare>
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace netkeep::text {
+
+// The UTF-16 code units of a wide string.
+std::u16string to_utf16(std::wstring_view text);
+
+// A wide string from UTF-16 code units; surrogate pairs are combined where
+// wchar_t is 32 bits wide, lone surrogates are kept.
+std::wstring from_utf16(std::u16string_view text);
+
+// UTF-16 little-endian bytes (no terminator added) and back. An odd last byte
+// is ignored by from_utf16le.
+std::string to_utf16le(std::wstring_view text);
+std::wstring from_utf16le(std::string_view bytes);
+
+// UTF-8; a lone surrogate is written as U+FFFD.
+std::string to_utf8(std::wstring_view text);
+
+// From UTF-8; each byte of an invalid sequence becomes the code point of the
+// same value (Latin-1), so that plain ASCII and any valid UTF-8 read as
+// expected and nothing is dropped.
+std::wstring from_utf8(std::string_view text);
+
+// Widens a narrow message (SQLite's texts, exception messages, which are
+// UTF-8 or ASCII) for the wide console streams.
+inline std::wstring widen(std::string_view narrow) { return from_utf8(narrow); }
+
+// Number of UTF-16 code units that the text takes.
+std::size_t utf16_length(std::wstring_view text);
+
+// Ordinal comparison of the UTF-16 code units of two texts, a proper prefix
+// first; the order of monikers and registry names everywhere in the program.
+std::strong_ordering compare_utf16(std::wstring_view a, std::wstring_view b);
+
+struct utf16_less {
+  bool operator()(std::wstring_view a, std::wstring_view b) const {
+    return compare_utf16(a, b) < 0;
+  }
+};
+
+// File-system paths from wide text and back (UTF-8 on POSIX systems).
+std::filesystem::path to_path(std::wstring_view text);
+std::wstring from_path(const std::filesystem::path& path);
+
+}  // namespace netkeep::text

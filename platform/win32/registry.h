@@ -1,0 +1,132 @@
+#pragma once
+// The registry layer: owning key handles and the key and value operations
+// that the program uses. Every operation throws win32::error with the
+// registry's result code when the underlying call fails, unless said
+// otherwise. Enumerations (enum_key, enum_value) return the result code
+// instead, because every caller ends its loop at the first non-success.
+//
+// Two backends implement this header, chosen at build time: the Windows
+// registry through advapi32 (registry-win32.cpp) and, on every other platform,
+// a file-backed hive (registry-posix.cpp) that behaves as the Windows registry
+// does. Nothing outside platform/win32 knows which one it runs on.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/win32/error.h"
+
+namespace win32::registry {
+
+// An open key as the backend knows it (an HKEY on Windows). Not owning.
+struct key_object;
+using raw_key = key_object*;
+
+using access_mask = std::uint32_t;
+inline constexpr access_mask generic_read = 0x80000000;
+inline constexpr access_mask generic_write = 0x40000000;
+inline constexpr access_mask generic_all = 0x10000000;
+inline constexpr access_mask delete_access = 0x00010000;
+
+// Registry type codes, stored and restored unchanged.
+inline constexpr std::uint32_t reg_none = 0;
+inline constexpr std::uint32_t reg_sz = 1;
+inline constexpr std::uint32_t reg_expand_sz = 2;
+inline constexpr std::uint32_t reg_binary = 3;
+inline constexpr std::uint32_t reg_dword = 4;
+inline constexpr std::uint32_t reg_multi_sz = 7;
+inline constexpr std::uint32_t reg_qword = 11;
+
+// The predefined root key HKEY_LOCAL_MACHINE; never closed.
+raw_key local_machine();
+
+// Owns one open key, or none. Destroying or resetting it closes the key and
+// ignores the result of the close. Moved, never copied.
+class key_handle {
+ public:
+  key_handle() = default;
+  explicit key_handle(raw_key key) : key_(key) {}
+  key_handle(key_handle&& other) noexcept : key_(other.release()) {}
+  key_handle& operator=(key_handle&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
+  key_handle(const key_handle&) = delete;
+  key_handle& operator=(const key_handle&) = delete;
+  ~key_handle() { reset(); }
+
+  raw_key get() const { return key_; }
+  explicit operator bool() const { return key_ != nullptr; }
+  raw_key release() {
+    raw_key key = key_;
+    key_ = nullptr;
+    return key;
+  }
+  void reset(raw_key key = nullptr);
+
+ private:
+  raw_key key_ = nullptr;
+};
+
+// RegOpenKeyExW with options 0: opens `path` (one name or several joined by
+// backslashes; empty opens `parent` again) below `parent`.
+key_handle open_key(raw_key parent, const std::wstring& path, access_mask access);
+
+// RegCreateKeyExW, no class, non-volatile, generic write access: opens the
+// subkey, creating it (and any missing keys on its path) when needed.
+key_handle create_key(raw_key parent, const std::wstring& name);
+
+struct value_info {
+  std::uint32_t type;
+  std::uint32_t size;  // bytes of data
+};
+
+// RegQueryValueExW: copies the value's data into `buffer` (which holds
+// `buffer_size` bytes) and returns its type and size. A missing value throws
+// error_file_not_found (2); data larger than the buffer throw
+// error_more_data (234). An empty name is the key's default value.
+value_info query_value(raw_key key, const std::wstring& name, void* buffer, std::uint32_t buffer_size);
+
+// RegSetValueExW: creates or replaces the value.
+void set_value(raw_key key, const std::wstring& name, std::uint32_t type, const void* data, std::uint32_t size);
+
+// RegDeleteKeyW: deletes the direct subkey `name` of `parent` with its
+// values. A subkey that has subkeys of its own is not deleted:
+// error_access_denied (5).
+void delete_key(raw_key parent, const std::wstring& name);
+
+// RegDeleteValueW.
+void delete_value(raw_key key, const std::wstring& name);
+
+// RegEnumKeyExW: the name of the subkey at `index`, in the registry's
+// enumeration order. `name_buffer_chars` is the caller's name buffer in wide
+// characters, terminator included: a longer name gives error_more_data.
+// Past the last subkey: error_no_more_items. Returns the result code.
+std::uint32_t enum_key(raw_key key, std::uint32_t index, std::wstring& name, std::uint32_t name_buffer_chars);
+
+// RegEnumValueW, names only: the name of the value at `index`, values in
+// creation order; results as for enum_key.
+std::uint32_t enum_value(raw_key key, std::uint32_t index, std::wstring& name, std::uint32_t name_buffer_chars);
+
+// RegFlushKey: makes every change made so far durable. The file-backed hive
+// writes itself back here (and when its last open key is closed).
+void flush_key(raw_key key);
+
+// Deletes every subkey of `key`, depth first; the key itself and its values
+// stay. An enumeration that fails ends the deletion without error.
+void delete_subkeys(raw_key key);
+
+// Visitor of walk_keys: (handle of the visited key when entering, of its
+// parent when leaving; path relative to the walk's start; the key's own
+// name; entering). The handle stays owned by the walk.
+using key_visitor = std::function<bool(raw_key key, const std::wstring& path, const std::wstring& name, bool entering)>;
+
+// Depth-first walk below `start` (which is not visited itself). Each key is
+// visited on entering; when that call returns true its subtree is walked and
+// the key is visited again on leaving. A leaving call that returns false
+// means the key is gone, and the next key is looked for at the same index.
+// Subkeys are opened with generic read access when `read_only`, else with
+// generic all access; a failing open throws.
+void walk_keys(raw_key start, bool read_only, const key_visitor& visitor);
+
+}  // namespace win32::registry

@@ -1,0 +1,193 @@
+#pragma once
+// The integrity report: the one object of a `verify` or `repair` command. It
+// owns the three database connections for a run, the lookup tables that the
+// loading steps and the checks share, an optional observer, and the ordered
+// list of problems. Every check is an operation of the report; the checks
+// live in checks/database and checks/configuration, the drivers and the
+// repair actions in report/.
+
+#include <cstdint>
+#include <functional>
+#include <list>
+#include <map>
+#include <memory>
+#include <ostream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/sqlite/sqlite.h"
+#include "platform/text/unicode.h"
+#include "platform/win32/registry.h"
+
+namespace netkeep {
+
+using text_sink = std::function<void(const std::wstring&)>;
+
+// Writes an entity's name and id into a stream; spliced into problem texts
+// with operator<< below.
+using entity_label = std::function<std::wostream&(std::wostream&)>;
+
+inline std::wostream& operator<<(std::wostream& stream, const entity_label& label) { return label(stream); }
+
+struct integrity_report {
+  struct repair_context {
+    bool apply = false;            // perform the edit
+    bool describe = false;         // write the one-line description to *out
+    std::wostream* out = nullptr;  // null when describe is false
+  };
+
+  // Writes its description when asked to, then performs its edit when asked
+  // to (see report/repair_actions.h).
+  using repair_action = std::function<void(repair_context&)>;
+
+  struct problem {
+    std::wstring description;
+    repair_action repair;  // empty when no automatic action can be taken
+    bool correctable() const { return static_cast<bool>(repair); }
+  };
+
+  // Where one device moniker sits in the registry network configuration.
+  struct rf_device_path {
+    std::int64_t satellite_id;
+    std::int64_t antenna_id;
+    bool up_converter;
+    std::int64_t converter_id;
+  };
+
+  // One row of bandwidth_reservation as the reservation check holds it.
+  struct reservation_entry {
+    std::int64_t allocation_space;
+    std::int64_t managed_device;
+  };
+  using reservation_iterator = std::vector<reservation_entry>::const_iterator;
+
+  // Monikers are ordered by their UTF-16 code units.
+  using moniker_less = text::utf16_less;
+  using rf_device_table = std::multimap<std::wstring, rf_device_path, moniker_less>;
+  using antenna_satellite_table = std::multimap<std::int64_t, std::int64_t>;
+
+  // --- Lookup tables, filled by the loading steps and checks of one run.
+
+  // Managed device id -> moniker; cache of managed_device_moniker.
+  std::map<std::int64_t, std::wstring> managed_device_monikers;
+  // Site id -> site name (site_data; the first row of an id wins).
+  std::map<std::int64_t, std::wstring> site_names;
+  // Satellite id -> "Name" (the first one read wins).
+  std::map<std::int64_t, std::wstring> satellite_names;
+  // Antenna id -> "Name", one entry per antenna key read.
+  std::multimap<std::int64_t, std::wstring> antenna_names;
+  // Inband id -> site id, from the registry's site inband properties.
+  std::map<std::int64_t, std::int64_t> inband_sites;
+  // Managed antenna id -> satellite of its inband's home devices.
+  std::map<std::int64_t, std::int64_t> antenna_home_satellites;
+  // Device moniker -> its place, one entry per moniker value read.
+  rf_device_table rf_devices;
+  // Moniker -> managed device id, from managed_device_map in row order.
+  std::multimap<std::wstring, std::int64_t, moniker_less> managed_device_ids;
+  // Antenna id -> satellite id, one entry per antenna key read.
+  antenna_satellite_table antenna_satellites;
+  // The ids of the allocation_space table.
+  std::set<std::int64_t> allocation_space_ids;
+  // Satellite id -> allocation space id, and the same pairs the other way.
+  std::multimap<std::int64_t, std::int64_t> satellite_allocation_spaces;
+  std::multimap<std::int64_t, std::int64_t> allocation_space_satellites;
+
+  // --- Connections, open only during a verification or repair run.
+  sqlite::database network_db;
+  sqlite::database switching_db;
+  sqlite::database redundancy_db;
+
+  // Hears each problem's description as it is added; may be empty.
+  text_sink observer;
+
+  // The problems in the order in which they were found.
+  std::list<problem> problems;
+
+  explicit integrity_report(text_sink observer);
+
+  // --- The report model (report/integrity_report.cpp).
+
+  void add_problem(std::wstring description);
+  void add_problem(std::wstring description, repair_action repair);
+
+  using problem_visitor = std::function<bool(const std::wstring& description, const std::wstring& recovery_action)>;
+  // Visits the problems in order with each one's recovery-action text (its
+  // repair's description, empty when it has none). Returns true when a
+  // visitor call returned true and stopped the walk.
+  bool for_each_problem(const problem_visitor& visitor) const;
+
+  // The visitor that prints one problem block to `stream`; it always returns
+  // false.
+  static problem_visitor print_problem(std::wostream& stream);
+
+  int problem_count() const;
+  int correctable_count() const;
+  int uncorrectable_count() const;
+  // The three count lines.
+  void print_summary(std::wostream& stream) const;
+
+  // "'name' (id: n)", or "(id: n)" when the name is not known.
+  entity_label site_label(std::int64_t site_id) const;
+  entity_label inband_label(std::int64_t inband_id) const;
+
+  // --- The verification driver (report/verification.cpp).
+
+  // True when the three database files exist and were opened.
+  bool open_databases();
+  void close_databases();
+  // One verification run: the fixed order of loading steps and checks.
+  void verify();
+
+  // --- The repair driver (report/repair_driver.cpp).
+  void repair_all(text_sink sink);
+
+  // --- Registry network configuration (checks/configuration/).
+  void load_network_configuration(win32::registry::raw_key installation_key);
+  void load_inband_properties(win32::registry::raw_key installation_key);
+  std::wstring satellite_label(std::int64_t satellite_id) const;
+  std::wstring antenna_label(std::int64_t antenna_id) const;
+
+  // --- Lookups shared by the checks (checks/database/lookups.cpp).
+  struct moniker_lookup {
+    std::wstring moniker;  // or "<unknown(id)>" when not found
+    bool found;
+  };
+  moniker_lookup managed_device_moniker(std::int64_t id, bool must_exist);
+  bool device_on_allocation_space(const std::wstring& moniker, std::int64_t allocation_space) const;
+  std::vector<std::int64_t> device_allocation_spaces(std::int64_t id);
+  std::int64_t device_antenna(const std::wstring& moniker) const;
+  std::wstring allocation_space_label(std::int64_t allocation_space) const;
+
+  // --- Database checks (checks/database/).
+  void check_site_data();
+  void check_site_inbands();
+  void check_inband_states();
+  void check_inband_channel_devices();
+  void check_slot_bindings();
+  void check_managed_device_map();
+  void check_allocation_spaces();
+  void check_allocatable_devices();
+
+  // --- Configuration and reservation checks (checks/configuration/).
+  using antenna_satellite_predicate =
+      std::function<bool(const antenna_satellite_table::value_type&, const antenna_satellite_table::value_type&)>;
+  void check_shared_antennas(const antenna_satellite_table& table, const antenna_satellite_predicate& same_antenna);
+  using rf_device_predicate =
+      std::function<bool(const rf_device_table::value_type&, const rf_device_table::value_type&)>;
+  void check_device_rf_chains(rf_device_table::const_iterator first, rf_device_table::const_iterator end,
+                              const rf_device_predicate& same_moniker);
+  void check_allocations();
+  void check_unrecovered_resources();
+  void check_preallocations();
+  // One run of consecutive reservations of the same managed device.
+  void check_device_reservations(reservation_iterator first, reservation_iterator end);
+};
+
+using repair_action = integrity_report::repair_action;
+
+// The work of the analysis phase of `verify` and `repair`: runs verify() with
+// `observer` in place of the report's own; true when problems were found.
+bool analyze(std::shared_ptr<integrity_report> report, text_sink observer);
+
+}  // namespace netkeep
