@@ -1,0 +1,42 @@
+#include "platform/text/unicode.h"
+
+#include <gtest/gtest.h>
+
+namespace netkeep::text {
+namespace {
+
+TEST(Unicode, Utf8RoundTripsEveryPlane) {
+  const std::wstring text = L"Sat-\u00e9\u4e2d" + from_utf16(u"\U0001F600") + L"!";
+  EXPECT_EQ(from_utf8(to_utf8(text)), text);
+  EXPECT_EQ(to_utf8(text), "Sat-\xc3\xa9\xe4\xb8\xad\xf0\x9f\x98\x80!");
+}
+
+TEST(Unicode, InvalidUtf8KeepsEveryByte) {
+  // A stray continuation byte, a cut sequence and an overlong form.
+  EXPECT_EQ(from_utf8("a\x80" "b"), std::wstring(L"a\x80" L"b"));
+  EXPECT_EQ(from_utf8("\xe4\xb8"), std::wstring(L"\xe4\xb8"));
+  EXPECT_EQ(from_utf8("\xc0\xaf"), std::wstring(L"\xc0\xaf"));
+}
+
+TEST(Unicode, Utf16KeepsLoneSurrogatesAndPairsAstralCharacters) {
+  const std::u16string units = {u'a', 0xD83D, 0xDE00, 0xDC00, u'z'};
+  const std::wstring wide = from_utf16(units);
+  EXPECT_EQ(to_utf16(wide), units);
+  EXPECT_EQ(utf16_length(wide), 5u);
+  EXPECT_EQ(from_utf16le(to_utf16le(wide)), wide);
+  EXPECT_EQ(to_utf16le(L"A\u00e9"), std::string("A\0\xe9\0", 4));
+}
+
+TEST(Unicode, CompareOrdersByUtf16CodeUnits) {
+  const std::wstring astral = from_utf16(u"\U0001F600");  // D83D DE00
+  const std::wstring private_use = L"\uE000";
+  EXPECT_TRUE(compare_utf16(astral, private_use) < 0);
+  EXPECT_TRUE(compare_utf16(L"M1", L"M10") < 0);
+  EXPECT_TRUE(compare_utf16(L"M", L"m") < 0);
+  EXPECT_TRUE(compare_utf16(L"", L"a") < 0);
+  EXPECT_TRUE(compare_utf16(L"abc", L"abc") == 0);
+  EXPECT_TRUE(compare_utf16(from_utf16(u"\U0001F601"), astral) > 0);
+}
+
+}  // namespace
+}  // namespace netkeep::text
