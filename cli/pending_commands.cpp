@@ -17,8 +17,6 @@ void pending(int count, wchar_t** words, bool needs_file_name) {
 
 }  // namespace
 
-void verify_command(int count, wchar_t** words) { pending(count, words, false); }
-void repair_command(int count, wchar_t** words) { pending(count, words, false); }
 void reset_command(int count, wchar_t** words) { pending(count, words, false); }
 void export_command(int count, wchar_t** words) { pending(count, words, true); }
 void import_command(int count, wchar_t** words) { pending(count, words, true); }

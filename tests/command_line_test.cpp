@@ -1,0 +1,129 @@
+// The command line end to end: usage, help, version, unknown commands and
+// the error line, run against the built program.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/support/test_installation.h"
+
+namespace netkeep::testing {
+namespace {
+
+const std::string usage_text =
+    "usage:\n"
+    "    netkeep <command> <options>\n"
+    "\n"
+    "where command is:\n"
+    "\n"
+    "  version\n"
+    "    Display version information for this program.\n"
+    "\n"
+    "  verify\n"
+    "    Generate a report of any problems detected in the Orbenta database.\n"
+    "\n"
+    "  repair\n"
+    "    Repair any detected problems with the Orbenta database.\n"
+    "\n"
+    "  reset\n"
+    "    Reset the Orbenta database to a newly installed state.\n"
+    "\n"
+    "  export\n"
+    "    Export the Orbenta database to a file.\n"
+    "\n"
+    "  import\n"
+    "    Import the Orbenta database for a file that was previously exported.\n";
+
+class CommandLine : public ::testing::Test {
+ protected:
+  test_installation installation;
+};
+
+TEST_F(CommandLine, NoCommandOrHelpAlonePrintsUsage) {
+  for (const std::vector<std::string>& words : {std::vector<std::string>{}, std::vector<std::string>{"help"}}) {
+    run_result r = installation.run(words);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, usage_text);
+    EXPECT_EQ(r.status, 0);
+  }
+}
+
+TEST_F(CommandLine, HelpForACommand) {
+  run_result verify = installation.run({"help", "verify"});
+  EXPECT_EQ(verify.err,
+            "Generate a report of any problems detected in the Orbenta database.\n\nusage:\n  netkeep verify\n");
+  EXPECT_EQ(verify.status, 0);
+
+  run_result export_help = installation.run({"help", "export", "more", "words"});
+  EXPECT_EQ(export_help.err, "Export the Orbenta database to a file.\n\nusage:\n  netkeep export <filename>\n");
+  EXPECT_EQ(export_help.out, "");
+}
+
+TEST_F(CommandLine, UnknownWordsAreErrorsWithStatusOne) {
+  run_result capitals = installation.run({"VERIFY"});
+  EXPECT_EQ(capitals.err, "An error occurred: Unrecognized command 'VERIFY'.\n");
+  EXPECT_EQ(capitals.out, "");
+  EXPECT_EQ(capitals.status, 1);
+
+  run_result help_help = installation.run({"help", "help"});
+  EXPECT_EQ(help_help.err, "An error occurred: Unrecognized command 'help'.\n");
+  EXPECT_EQ(help_help.status, 1);
+
+  run_result non_ascii = installation.run({"v\xc3\xa9rify"});
+  EXPECT_EQ(non_ascii.err, "An error occurred: Unrecognized command 'v\xc3\xa9rify'.\n");
+}
+
+TEST_F(CommandLine, VersionPrintsTheBannerWithoutAnInstallation) {
+  std::filesystem::remove(installation.hive_file());
+  run_result r = installation.run({"version", "extra"});
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.status, 0);
+  ASSERT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3);
+  EXPECT_EQ(r.out.substr(0, 22), "Orbenta Database Tool\n");
+  EXPECT_EQ(r.out.substr(r.out.size() - 12), "3.16.4.1526\n");
+}
+
+TEST_F(CommandLine, EveryOtherCommandNeedsTheInstallation) {
+  std::filesystem::remove(installation.hive_file());
+  for (const char* command : {"verify", "repair", "reset", "export", "import"}) {
+    run_result r = installation.run({command});
+    EXPECT_EQ(r.err, "An error occurred: Orbenta installation not found.\n") << command;
+    EXPECT_EQ(r.out, "") << command;
+    EXPECT_EQ(r.status, 1) << command;
+  }
+}
+
+TEST_F(CommandLine, AHiveWithoutTheInstallationKeyIsNoInstallation) {
+  write_file(installation.hive_file(),
+             "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\Corvanta\\Orbenta]\n");
+  run_result r = installation.run({"verify"});
+  EXPECT_EQ(r.err, "An error occurred: Orbenta installation not found.\n");
+  EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(CommandLine, FileCommandsNeedAFileNameAfterTheInstallation) {
+  for (const char* command : {"export", "import"}) {
+    run_result r = installation.run({command});
+    EXPECT_EQ(r.err, "An error occurred: expected filename\n") << command;
+    EXPECT_EQ(r.status, 1);
+  }
+}
+
+TEST_F(CommandLine, InstallationValuesMustBeReadable) {
+  // "version" of 32 wide characters does not fit its 64-byte buffer.
+  std::string text = "Windows Registry Editor Version 5.00\n\n" + section("") + "\n\"path\"=\"" +
+                     (installation.root() / "install").string() + "\"\n\"version\"=\"" + std::string(32, '9') +
+                     "\"\n";
+  write_file(installation.hive_file(), text);
+  run_result too_long = installation.run({"verify"});
+  EXPECT_EQ(too_long.err, "An error occurred: More data is available.\n");
+  EXPECT_EQ(too_long.status, 1);
+
+  write_file(installation.hive_file(), "Windows Registry Editor Version 5.00\n\n" + section("") + "\n\"version\"=\"3\"\n");
+  run_result missing = installation.run({"verify"});
+  EXPECT_EQ(missing.err, "An error occurred: The system cannot find the file specified.\n");
+  EXPECT_EQ(missing.status, 1);
+}
+
+}  // namespace
+}  // namespace netkeep::testing
