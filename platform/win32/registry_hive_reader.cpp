@@ -1,5 +1,6 @@
 // Reading the hive file; the format is described in registry_hive_format.h.
 
+#include <algorithm>
 #include <functional>
 #include <stdexcept>
 #include <unordered_map>
@@ -75,7 +76,12 @@ class line_source {
     } else {
       end = bytes_.find('\n', position_);
       if (end == std::string_view::npos) end = size;
-      line = netkeep::text::from_utf8(bytes_.substr(position_, end - position_));
+      const std::string_view bytes = bytes_.substr(position_, end - position_);
+      if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        line.assign(bytes.begin(), bytes.end());  // reuses the line's buffer
+      } else {
+        line = netkeep::text::from_utf8(bytes);
+      }
     }
     position_ = end + 1;
     if (!line.empty() && line.back() == L'\r') line.pop_back();
@@ -156,20 +162,30 @@ class hive_parser {
       if (name.empty()) fail("empty key name");
       if (netkeep::text::utf16_length(name) > max_key_name_length) fail("key name longer than 255 characters");
       if (!is_storable_name(name)) fail("key name with characters that cannot be stored");
-      key = deletion ? find_child(*key, name) : &child(*key, name);
+      std::u16string folded = fold_name(name);
+      // Sections usually share most of their path with the one before.
+      if (i <= path_.size() && path_[i - 1]->folded == folded) {
+        key = path_[i - 1];
+        continue;
+      }
+      path_.resize(i - 1);
+      key = deletion ? find_child(*key, folded) : &child(*key, name, std::move(folded));
+      if (key != nullptr) path_.push_back(key);
     }
     current_ = deletion ? nullptr : key;
-    if (deletion && key != nullptr) delete_key(*key);
+    if (deletion) {
+      path_.clear();
+      if (key != nullptr) delete_key(*key);
+    }
   }
 
-  key_node* find_child(const key_node& parent, std::wstring_view name) {
-    const std::u16string folded = fold_name(name);
+  key_node* find_child(const key_node& parent, std::u16string_view folded) {
     auto found = children_.find({&parent, folded});
     return found == children_.end() ? nullptr : found->second;
   }
 
-  key_node& child(key_node& parent, std::wstring_view name) {
-    if (key_node* existing = find_child(parent, name)) return *existing;
+  key_node& child(key_node& parent, std::wstring_view name, std::u16string folded) {
+    if (key_node* existing = find_child(parent, folded)) return *existing;
     key_node& added = parent.children.append_unsorted(std::make_unique<key_node>(std::wstring(name), &parent));
     children_.emplace(child_ref{&parent, added.folded}, &added);
     return added;
@@ -321,6 +337,8 @@ class hive_parser {
   // The key that values go to: the last section's, null before the first
   // section and after a deletion.
   key_node* current_ = nullptr;
+  // The keys of the last section's path below the root, for reuse.
+  std::vector<key_node*> path_;
   // Every live key while loading, by parent and folded name.
   std::unordered_map<child_ref, key_node*, child_ref_hash> children_;
 };

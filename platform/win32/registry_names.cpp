@@ -44,8 +44,16 @@ const upper_table& upper_case() {
 
 std::u16string fold_name(std::wstring_view name) {
   const upper_table& upper = upper_case();
-  std::u16string folded = netkeep::text::to_utf16(name);
-  for (char16_t& unit : folded) unit = upper[unit];
+  std::u16string folded;
+  folded.reserve(name.size());
+  for (wchar_t w : name) {
+    const auto c = static_cast<char32_t>(w);
+    if (c <= 0xFFFF) {
+      folded += upper[c];
+    } else {
+      folded += netkeep::text::to_utf16(std::wstring_view(&w, 1));  // a surrogate pair, unchanged
+    }
+  }
   return folded;
 }
 

@@ -106,10 +106,11 @@ key_node& child_list::append_unsorted(std::unique_ptr<key_node> child) {
 void child_list::sort_dropping_deleted() {
   if (!nodes_) return;
   std::erase_if(*nodes_, [](const std::unique_ptr<key_node>& node) { return node->deleted; });
-  std::sort(nodes_->begin(), nodes_->end(),
-            [](const std::unique_ptr<key_node>& a, const std::unique_ptr<key_node>& b) {
-              return a->folded < b->folded;
-            });
+  auto by_name = [](const std::unique_ptr<key_node>& a, const std::unique_ptr<key_node>& b) {
+    return a->folded < b->folded;
+  };
+  // Files written by this registry list subkeys in order already.
+  if (!std::is_sorted(nodes_->begin(), nodes_->end(), by_name)) std::sort(nodes_->begin(), nodes_->end(), by_name);
   if (nodes_->empty()) nodes_.reset();
 }
 
