@@ -21,18 +21,20 @@ using registry_session = temporary_hive;
 
 const std::string header = "Windows Registry Editor Version 5.00\n\n";
 
-// Runs `body` in a child process and returns its exit status (-1 when it did
-// not exit normally).
-int run_in_child(const std::function<int()>& body) {
+// Starts `body` in a child process, whose exit status is `body`'s result
+// (99 for an exception); finish_child waits for it (-1: no normal exit).
+pid_t start_child(const std::function<int()>& body) {
   const pid_t child = ::fork();
-  if (child == 0) {
-    int status = 99;
-    try {
-      status = body();
-    } catch (...) {
-    }
-    ::_exit(status);
+  if (child != 0) return child;
+  int status = 99;
+  try {
+    status = body();
+  } catch (...) {
   }
+  ::_exit(status);
+}
+
+int finish_child(pid_t child) {
   int status = 0;
   ::waitpid(child, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -70,53 +72,13 @@ TEST_F(registry_session, ChangesAreWrittenWhenTheLastKeyCloses) {
   first = open_key(local_machine(), L"Other", generic_all);
   EXPECT_EQ(error_of([] { open_key(local_machine(), L"Software", generic_read); }), error_file_not_found);
   flush_key(first.get());
-  first.reset();
   EXPECT_EQ(inode_of(file), before);
-}
 
-TEST_F(registry_session, FlushWritesBackAtOnce) {
-  key_handle key = make_key(local_machine(), L"Flushed");
-  set(key.get(), L"n", reg_dword, std::string("\x10\0\0\0", 4));
-  flush_key(key.get());
-  EXPECT_EQ(read_file(), header + "[HKEY_LOCAL_MACHINE\\Flushed]\n\"n\"=dword:00000010\n\n");
-  delete_value(key.get(), L"n");
-  key.reset();
-  EXPECT_EQ(read_file(), header + "[HKEY_LOCAL_MACHINE\\Flushed]\n\n");
+  // flush_key writes at once, while the key stays open.
+  set(first.get(), L"n", reg_dword, std::string("\x10\0\0\0", 4));
+  flush_key(first.get());
+  EXPECT_EQ(read_file(), header + "[HKEY_LOCAL_MACHINE\\Other]\n\"n\"=dword:00000010\n\n");
   EXPECT_EQ(folder_entries(), (std::vector<std::string>{"registry.reg", "registry.reg.lock"}));
-}
-
-TEST_F(registry_session, EveryValueRoundTripsThroughTheFile) {
-  const std::vector<std::pair<std::wstring, std::pair<std::uint32_t, std::string>>> cases = {
-      {L"", {reg_sz, sz(L"default")}},
-      {L"text", {reg_sz, sz(L"C:\\Program Files\\\"x\" \u00e9\u4e2d\U0001F600")}},
-      {L"unterminated", {reg_sz, std::string("a\0b\0", 4)}},
-      {L"two strings", {reg_sz, std::string("a\0\0\0b\0\0\0", 8)}},
-      {L"empty", {reg_sz, ""}},
-      {L"dword", {reg_dword, std::string("\x78\x56\x34\x12", 4)}},
-      {L"qword", {reg_qword, std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8)}},
-      {L"multi", {reg_multi_sz, sz(L"one") + sz(L"two") + std::string(2, '\0')}},
-      {L"expand", {reg_expand_sz, sz(L"%SystemRoot%")}},
-      {L"binary", {reg_binary, std::string("\0\xff\x7f", 3)}},
-      {L"none", {reg_none, ""}},
-      {L"long", {reg_binary, std::string(1000, '\x5a')}},
-      {L"n\u00e4me \"with\" \\quotes\\ @", {reg_sz, sz(L"=")}},
-      {L"@", {reg_dword, std::string("\1\2\3", 3)}},
-  };
-  {
-    key_handle key = make_key(local_machine(), L"R\u00f6und\\Tr\u00efp");
-    make_key(key.get(), L"empty key [x]");
-    for (const auto& [name, value] : cases) set(key.get(), name, value.first, value.second);
-  }
-  key_handle key = open_key(local_machine(), L"R\u00d6UND\\tr\u00efp", generic_read);
-  for (const auto& [name, value] : cases) {
-    std::uint32_t type = 0;
-    EXPECT_EQ(query(key.get(), name, &type), value.second) << netkeep::text::to_utf8(name);
-    EXPECT_EQ(type, value.first) << netkeep::text::to_utf8(name);
-  }
-  EXPECT_EQ(values(key.get()),
-            " text unterminated two strings empty dword qword multi expand binary none long "
-            "n\xc3\xa4me \"with\" \\quotes\\ @ @ ");
-  EXPECT_EQ(subkeys(key.get()), "empty key [x] ");
 }
 
 TEST_F(registry_session, MalformedFileIsAnErrorAndStaysUntouched) {
@@ -141,7 +103,7 @@ TEST_F(registry_session, FailedWriteBackKeepsTheFile) {
   const std::string original = header + "[HKEY_LOCAL_MACHINE\\Kept]\n\"v\"=\"1\"\n\n";
   write_file(original);
   // A file size limit makes every write of a larger file fail, even for root.
-  const int status = run_in_child([this] {
+  const pid_t child = start_child([this] {
     ::signal(SIGXFSZ, SIG_IGN);
     const rlimit limit{512, 512};
     ::setrlimit(RLIMIT_FSIZE, &limit);
@@ -158,7 +120,7 @@ TEST_F(registry_session, FailedWriteBackKeepsTheFile) {
     key.reset();  // the last close fails again, silently
     return 0;
   });
-  EXPECT_EQ(status, 0);
+  EXPECT_EQ(finish_child(child), 0);
   EXPECT_EQ(read_file(), original);
   EXPECT_EQ(folder_entries(), (std::vector<std::string>{"registry.reg", "registry.reg.lock"}));
 }
@@ -181,32 +143,24 @@ TEST_F(registry_session, SecondProcessWaitsForTheFirstSession) {
   make_key(local_machine(), L"Shared");
   int ready[2];
   ASSERT_EQ(::pipe(ready), 0);
-  const pid_t child = ::fork();
-  if (child == 0) {
-    // Opens the hive only once the parent's session holds the lock.
+  // The child opens the hive only once the parent's session holds the lock.
+  const pid_t child = start_child([&] {
     char byte;
-    int status = ::read(ready[0], &byte, 1) == 1 ? 0 : 10;
-    try {
-      key_handle key = open_key(local_machine(), L"Shared", generic_all);
-      if (error_of([&] { query(key.get(), L"first"); }) != error_success) status = 11;
-      set_text(key.get(), L"second", L"child");
-    } catch (...) {
-      status = 12;
-    }
-    ::_exit(status);
-  }
+    if (::read(ready[0], &byte, 1) != 1) return 1;
+    key_handle key = open_key(local_machine(), L"Shared", generic_all);
+    if (error_of([&] { query(key.get(), L"first"); }) != error_success) return 2;
+    set_text(key.get(), L"second", L"child");
+    return 0;
+  });
   {
     key_handle key = open_key(local_machine(), L"Shared", generic_all);
-    ASSERT_EQ(::write(ready[1], "x", 1), 1);
+    EXPECT_EQ(::write(ready[1], "x", 1), 1);
     ::usleep(200 * 1000);  // the child is now blocked on the lock
     set_text(key.get(), L"first", L"parent");
   }
-  int status = 0;
-  ::waitpid(child, &status, 0);
+  EXPECT_EQ(finish_child(child), 0);
   ::close(ready[0]);
   ::close(ready[1]);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
   key_handle key = open_key(local_machine(), L"Shared", generic_read);
   EXPECT_EQ(values(key.get()), "first second ");
 }

@@ -1,7 +1,7 @@
 #pragma once
-// Test support for the file-backed registry: a fixture that points the
-// registry at a hive file in a fresh temporary folder, and small helpers
-// around the registry operations. POSIX only.
+// Test support for the file-backed registry (POSIX only): a fixture that
+// points the registry at a hive file in a fresh temporary folder, and
+// shorthands for the registry operations.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -27,7 +27,6 @@ class temporary_hive : public ::testing::Test {
     file = folder / "registry.reg";
     ::setenv("ORBENTA_REGISTRY", file.c_str(), 1);
   }
-
   void TearDown() override {
     std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
     std::filesystem::remove_all(folder);
@@ -35,14 +34,11 @@ class temporary_hive : public ::testing::Test {
   }
 
   void write_file(const std::string& bytes) const { std::ofstream(file, std::ios::binary) << bytes; }
-
   std::string read_file() const {
     std::ostringstream bytes;
     bytes << std::ifstream(file, std::ios::binary).rdbuf();
     return bytes.str();
   }
-
-  // The names in the hive's folder, sorted.
   std::vector<std::string> folder_entries() const {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
@@ -54,8 +50,8 @@ class temporary_hive : public ::testing::Test {
   std::filesystem::path file;
 };
 
-// Creates the key (and its path) and opens it with every right: created keys
-// are opened for writing only.
+// Creates the key and opens it with every right (created keys are opened
+// for writing only).
 inline key_handle make_key(raw_key parent, const std::wstring& path) {
   create_key(parent, path);
   return open_key(parent, path, generic_all);
@@ -67,41 +63,29 @@ inline std::string sz(const std::wstring& text) { return netkeep::text::to_utf16
 inline void set(raw_key key, const std::wstring& name, std::uint32_t type, const std::string& data) {
   set_value(key, name, type, data.data(), static_cast<std::uint32_t>(data.size()));
 }
-
 inline void set_text(raw_key key, const std::wstring& name, const std::wstring& text) {
   set(key, name, reg_sz, sz(text));
 }
 
-// The value's data; its type goes to *type when asked.
 inline std::string query(raw_key key, const std::wstring& name, std::uint32_t* type = nullptr) {
   std::string buffer(1 << 16, '\0');
   const value_info info = query_value(key, name, buffer.data(), static_cast<std::uint32_t>(buffer.size()));
   if (type != nullptr) *type = info.type;
-  buffer.resize(info.size);
-  return buffer;
+  return buffer.substr(0, info.size);
 }
 
-// Subkey names (or value names) in enumeration order, each followed by a
-// space.
-inline std::string subkeys(raw_key key) {
+// Subkey (value) names in enumeration order, each followed by a space.
+inline std::string subkeys(raw_key key, bool of_values = false) {
   std::string names;
   std::wstring name;
-  for (std::uint32_t i = 0; enum_key(key, i, name, 256) == error_success; ++i) {
+  for (std::uint32_t i = 0; (of_values ? enum_value : enum_key)(key, i, name, 16384) == error_success; ++i) {
     names += netkeep::text::to_utf8(name) + " ";
   }
   return names;
 }
+inline std::string values(raw_key key) { return subkeys(key, true); }
 
-inline std::string values(raw_key key) {
-  std::string names;
-  std::wstring name;
-  for (std::uint32_t i = 0; enum_value(key, i, name, 16384) == error_success; ++i) {
-    names += netkeep::text::to_utf8(name) + " ";
-  }
-  return names;
-}
-
-// The win32::error code that `operation` throws, or 0 when it throws none.
+// The code of the win32::error that `operation` throws; 0 for none.
 template <class Operation>
 std::uint32_t error_of(Operation operation) {
   try {
