@@ -23,8 +23,7 @@ long process_id() {
 }  // namespace
 
 replacement_file::replacement_file(std::filesystem::path target) : target_(std::move(target)) {
-  temporary_ = target_;
-  temporary_ += ".tmp-" + std::to_string(process_id());
+  temporary_ = target_.parent_path() / ("netkeep-" + std::to_string(process_id()) + ".tmp");
   std::error_code ignored;
   if (std::filesystem::is_directory(target_, ignored)) throw std::runtime_error("failed to open file");
   out_.open(temporary_, std::ios::binary | std::ios::trunc);

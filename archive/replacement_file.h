@@ -11,8 +11,10 @@ namespace netkeep {
 
 class replacement_file {
  public:
-  // Creates "<target>.tmp-<process id>" for binary writing, replacing a
-  // leftover of that name. Throws std::runtime_error("failed to open file")
+  // Creates "netkeep-<process id>.tmp" in the target's folder for binary
+  // writing, replacing a leftover of that name (a short name, so that a
+  // target whose name is as long as the file system allows can still be
+  // written). Throws std::runtime_error("failed to open file")
   // when it cannot be created or when the target is a folder.
   explicit replacement_file(std::filesystem::path target);
   // Removes the temporary file unless commit() succeeded.
