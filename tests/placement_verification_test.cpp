@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "tests/support/network_fixture.h"
+#include "tests/support/configuration_network.h"
 #include "tests/support/test_installation.h"
 
 namespace netkeep::testing {
@@ -61,15 +61,15 @@ const std::string shared_antenna_inbands =
     "INSERT INTO inband_channel (inband, number, device, home_device) VALUES (1, 0, 'MM', 'D2'), (2, 0, 'M6', 'D2');";
 
 TEST_F(PlacementVerification, AntennasUnderSeveralSatellitesAreRemovedFromAllButTheHomeSatellite) {
-  install_network(installation, shared_antennas, shared_antenna_inbands);
+  install_configuration_network(installation, shared_antennas, shared_antenna_inbands);
 
   run_result verify = installation.run({"verify"});
   EXPECT_EQ(verify.out,
-            block("The antenna 'Dish-1 aka Dish-1 aka Dish-1' is associated with multiple satellites. The involved "
+            problem_block("The antenna 'Dish-1 aka Dish-1 aka Dish-1' is associated with multiple satellites. The involved "
                   "satellites are 'East', 'West' and 'North'.\n"
                   "    According to inband home states, the correct satellite for this antenna is 'West.",
                   "Delete the antenna the id 4 from the satellite(s) with the id(s) 1, 3") +
-                block("The antenna 'Dish-6 aka Dish-6' is associated with multiple satellites. The involved "
+                problem_block("The antenna 'Dish-6 aka Dish-6' is associated with multiple satellites. The involved "
                       "satellites are 'East' and 'North'.\n"
                       "    According to inband home states, the correct satellite for this antenna is 'West.",
                       "Delete the antenna the id 6 from the satellite(s) with the id(s) 1, 3"));
@@ -95,7 +95,7 @@ TEST_F(PlacementVerification, AntennasUnderSeveralSatellitesAreRemovedFromAllBut
 }
 
 TEST_F(PlacementVerification, WithoutAHomeSatelliteASharedAntennaIsOnlyReported) {
-  install_network(installation, R"(
+  install_configuration_network(installation, R"(
 [$\Bandwidth\Satellites\3\Antennas\5]
 "Name"="Dish-5"
 
@@ -103,7 +103,7 @@ TEST_F(PlacementVerification, WithoutAHomeSatelliteASharedAntennaIsOnlyReported)
 "Name"="Dish-5"
 )");
   run_result verify = installation.run({"verify"});
-  EXPECT_EQ(verify.out, block("The antenna 'Dish-5 aka Dish-5' is associated with multiple satellites. The involved "
+  EXPECT_EQ(verify.out, problem_block("The antenna 'Dish-5 aka Dish-5' is associated with multiple satellites. The involved "
                               "satellites are 'East' and 'North'."));
   EXPECT_TRUE(verify.err.ends_with("\n" + summary(0, 1))) << verify.err;
 
@@ -116,7 +116,7 @@ TEST_F(PlacementVerification, WithoutAHomeSatelliteASharedAntennaIsOnlyReported)
 TEST_F(PlacementVerification, ADeviceOnTheConvertersOfTwoAntennasIsReported) {
   // MD is on Dish-E and Dish-W; D1 is on both converters of Dish-E, which
   // is one RF chain.
-  install_network(installation, R"(
+  install_configuration_network(installation, R"(
 [$\Bandwidth\Satellites\1\Antennas\10\UpConverters\1\Modulators]
 "1"="MD"
 "2"="D1"
@@ -125,7 +125,7 @@ TEST_F(PlacementVerification, ADeviceOnTheConvertersOfTwoAntennasIsReported) {
 "1"="MD"
 )");
   run_result verify = installation.run({"verify"});
-  EXPECT_EQ(verify.out, block("The device with the moniker 'MD' is associated with multiple RF chains."));
+  EXPECT_EQ(verify.out, problem_block("The device with the moniker 'MD' is associated with multiple RF chains."));
   EXPECT_TRUE(verify.err.ends_with("\n" + summary(0, 1))) << verify.err;
 }
 

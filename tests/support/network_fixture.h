@@ -1,17 +1,7 @@
 #pragma once
-// A small, consistent satellite network for the end-to-end tests of the
-// checks, and helpers to write registry fixtures and expected `verify`
-// output.
-//
-//   satellite 1 'East',  allocation space 3:  antenna 10 'Dish-E'
-//       up-converter 1: M1; down-converter 2: D1
-//   satellite 2 'West',  allocation space 7:  antenna 20 'Dish-W'
-//       up-converter 1: M2; down-converter 1: D2
-//   satellite 3 'North', allocation space 11: antenna 30 'Dish-N'
-//       up-converter 1: M3
-//
-// Switching.db knows the three allocation spaces and the managed devices
-// 9 'M1', 10 'M2' and 11 'M3'. `verify` finds nothing wrong with it.
+// The small consistent network of tests/fixtures: network.reg for the
+// registry and network-<database>.sql for each of the three databases.
+// End-to-end tests install it and then break one thing at a time.
 
 #include <string>
 
@@ -19,90 +9,13 @@
 
 namespace netkeep::testing {
 
-// .reg text in which a section written "[$\path]" stands for the key path
-// below the installation key.
-inline std::string reg(const std::string& text) {
-  std::string expanded;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text.compare(i, 3, "[$\\") == 0) {
-      expanded += "[" + std::string(installation_key) + "\\";
-      i += 2;
-    } else {
-      expanded += text[i];
-    }
-  }
-  return expanded;
-}
+// network.reg as a hive body for test_installation::set_registry: its
+// sections, without the header and the comment lines.
+std::string network_registry();
 
-inline const std::string base_network_registry = reg(R"(
-[$\Bandwidth\Satellites\1]
-"Name"="East"
-
-[$\Bandwidth\Satellites\1\Properties\{2C3FDB10-B500-4423-947A-16D2FECA7876}]
-"Id"="3"
-
-[$\Bandwidth\Satellites\1\Antennas\10]
-"Name"="Dish-E"
-
-[$\Bandwidth\Satellites\1\Antennas\10\UpConverters\1\Modulators]
-"0"="M1"
-
-[$\Bandwidth\Satellites\1\Antennas\10\DownConverters\2\Demodulators]
-"0"="D1"
-
-[$\Bandwidth\Satellites\2]
-"Name"="West"
-
-[$\Bandwidth\Satellites\2\Properties\{2C3FDB10-B500-4423-947A-16D2FECA7876}]
-"Id"="7"
-
-[$\Bandwidth\Satellites\2\Antennas\20]
-"Name"="Dish-W"
-
-[$\Bandwidth\Satellites\2\Antennas\20\UpConverters\1\Modulators]
-"0"="M2"
-
-[$\Bandwidth\Satellites\2\Antennas\20\DownConverters\1\Demodulators]
-"0"="D2"
-
-[$\Bandwidth\Satellites\3]
-"Name"="North"
-
-[$\Bandwidth\Satellites\3\Properties\{2C3FDB10-B500-4423-947A-16D2FECA7876}]
-"Id"="11"
-
-[$\Bandwidth\Satellites\3\Antennas\30]
-"Name"="Dish-N"
-
-[$\Bandwidth\Satellites\3\Antennas\30\UpConverters\1\Modulators]
-"0"="M3"
-)");
-
-inline const std::string base_network_switching =
-    "INSERT INTO allocation_space (id) VALUES (3), (7), (11);"
-    "INSERT INTO managed_device_map (id, moniker) VALUES (9, 'M1'), (10, 'M2'), (11, 'M3');";
-
-// An installation holding the base network; `registry` and `switching` are
-// added to it.
-inline void install_network(test_installation& installation, const std::string& registry = "",
-                            const std::string& switching = "") {
-  installation.set_registry(base_network_registry + reg(registry));
-  installation.create_databases();
-  installation.sql("Switching.db", base_network_switching + switching);
-}
-
-// One problem block as `verify` prints it; an empty action is listed as
-// "No automatic action can be taken.".
-inline std::string block(const std::string& description, const std::string& action = "") {
-  return "\n\nProblem Description:\n" + description + "\n\nRecovery Action:\n" +
-         (action.empty() ? "No automatic action can be taken." : action) + "\n";
-}
-
-// The three count lines that end `verify`'s standard error.
-inline std::string summary(int correctable, int uncorrectable) {
-  return "  Correctable Errors Detected: " + std::to_string(correctable) +
-         "\nUncorrectable Errors Detected: " + std::to_string(uncorrectable) +
-         "\n        Total Errors Detected: " + std::to_string(correctable + uncorrectable) + "\n";
-}
+// Writes network_registry() followed by `extra_registry` (more .reg
+// sections) into the hive, and creates the three databases with the
+// fixture's rows.
+void install_network(test_installation& installation, const std::string& extra_registry = "");
 
 }  // namespace netkeep::testing
