@@ -3,49 +3,48 @@
 #include <string>
 #include <vector>
 
-#include "checks/configuration/test_report.h"
+#include "checks/configuration/check_test_support.h"
 
 namespace netkeep {
 namespace {
 
 using testing::listed_problem;
-using testing::test_report;
 
-class Allocations : public ::testing::Test {
+class Allocations : public testing::check_test {
  protected:
   void SetUp() override {
-    r.add_satellite(1, L"East", 3);
-    r.add_satellite(2, L"West", 7);
-    r.switching("INSERT INTO managed_device_map (id, moniker) VALUES (9, 'M1'), (10, 'M2');");
+    add_satellite(1, L"East", 3);
+    add_satellite(2, L"West", 7);
+    switching("INSERT INTO managed_device_map (id, moniker) VALUES (9, 'M1'), (10, 'M2');");
   }
-  test_report r;
 };
 
 TEST_F(Allocations, SoundAllocationsGiveNoProblem) {
-  r.report.check_allocations();
-  r.place_device(L"M1", 1);
-  r.switching("INSERT INTO allocation (id, allocator, allocation_space) VALUES (5, 9, 3);");
-  r.report.check_allocations();
-  EXPECT_TRUE(r.problems().empty());
+  report.check_allocations();
+  place_device(L"M1", 1);
+  switching("INSERT INTO allocation (id, allocator, allocation_space) VALUES (5, 9, 3);");
+  report.check_allocations();
+  EXPECT_TRUE(problems().empty());
 }
 
 TEST_F(Allocations, SeveralAllocationsOfOneAllocatorOnOneSpaceAreListedTogether) {
-  r.place_device(L"M1", 1);
-  r.switching("INSERT INTO allocation (id, allocator, allocation_space, past, future) VALUES (8, 9, 3, 5, 0);"
-              "INSERT INTO allocation (id, allocator, allocation_space, past, future) VALUES (5, 9, 3, 0, 8);");
-  r.report.check_allocations();
-  EXPECT_EQ(r.problems(), (std::vector<listed_problem>{
-                              {L"Multiple allocations where detected for 'M1'. The allocations where:\n"
-                               L"\t5 on allocation space 3.\n"
-                               L"\t8 on allocation space 3.\n",
-                               L""}}));
+  place_device(L"M1", 1);
+  switching(
+      "INSERT INTO allocation (id, allocator, allocation_space, past, future) VALUES (8, 9, 3, 5, 0);"
+      "INSERT INTO allocation (id, allocator, allocation_space, past, future) VALUES (5, 9, 3, 0, 8);");
+  report.check_allocations();
+  EXPECT_EQ(problems(),
+            (std::vector<listed_problem>{{L"Multiple allocations where detected for 'M1'. The allocations where:\n"
+                                          L"\t5 on allocation space 3.\n"
+                                          L"\t8 on allocation space 3.\n",
+                                          L""}}));
 }
 
 TEST_F(Allocations, AnAllocationOffTheDevicesAllocationSpacesIsCorrectable) {
-  r.place_device(L"M1", 1);
-  r.switching("INSERT INTO allocation (id, allocator, allocation_space) VALUES (5, 9, 7);");
-  r.report.check_allocations();
-  EXPECT_EQ(r.problems(),
+  place_device(L"M1", 1);
+  switching("INSERT INTO allocation (id, allocator, allocation_space) VALUES (5, 9, 7);");
+  report.check_allocations();
+  EXPECT_EQ(problems(),
             (std::vector<listed_problem>{
                 {L"An allocation with the id 5 located in the allocation space 'West' was found for 'M1'. This is not "
                  L"the allocation space the device is currently associated with.\n"
@@ -55,29 +54,30 @@ TEST_F(Allocations, AnAllocationOffTheDevicesAllocationSpacesIsCorrectable) {
 
 TEST_F(Allocations, TheSecondLineNamesTheDevicesCurrentAllocationSpaces) {
   // M2 is not in the registry at all; M1 is listed twice on satellite 1.
-  r.place_device(L"M1", 1, 1, true, 1);
-  r.place_device(L"M1", 1, 1, false, 2);
-  r.switching("INSERT INTO allocation (id, allocator, allocation_space) VALUES (6, 10, 40), (5, 9, 40);");
-  r.report.check_allocations();
-  const auto problems = r.problems();
-  ASSERT_EQ(problems.size(), 2u);
-  EXPECT_EQ(problems[0].first,
+  place_device(L"M1", 1, 1, true, 1);
+  place_device(L"M1", 1, 1, false, 2);
+  switching("INSERT INTO allocation (id, allocator, allocation_space) VALUES (6, 10, 40), (5, 9, 40);");
+  report.check_allocations();
+  const auto listed = problems();
+  ASSERT_EQ(listed.size(), 2u);
+  EXPECT_EQ(listed[0].first,
             L"An allocation with the id 5 located in the allocation space '40' was found for 'M1'. This is not the "
             L"allocation space the device is currently associated with.\n"
             L"    There currently multiple associated allocation spaces.");
-  EXPECT_EQ(problems[1].first,
+  EXPECT_EQ(listed[1].first,
             L"An allocation with the id 6 located in the allocation space '40' was found for 'M2'. This is not the "
             L"allocation space the device is currently associated with.\n"
             L"    There is no allocated space currently associated with this device.");
-  EXPECT_EQ(problems[1].second, L"Delete the allocation with the id 6");
+  EXPECT_EQ(listed[1].second, L"Delete the allocation with the id 6");
 }
 
 TEST_F(Allocations, AnUnknownAllocatorIsReportedPerAllocationAndTheCheckGoesOn) {
-  r.place_device(L"M1", 1);
-  r.switching("INSERT INTO allocation (id, allocator, allocation_space) VALUES (12, 11, 3), (5, 11, 3), (7, 9, 7);");
-  r.report.check_allocations();
-  const std::wstring error_prefix = L"Encountered an error while attempting to verify the validity of the allocation with the id ";
-  EXPECT_EQ(r.problems(),
+  place_device(L"M1", 1);
+  switching("INSERT INTO allocation (id, allocator, allocation_space) VALUES (12, 11, 3), (5, 11, 3), (7, 9, 7);");
+  report.check_allocations();
+  const std::wstring error_prefix =
+      L"Encountered an error while attempting to verify the validity of the allocation with the id ";
+  EXPECT_EQ(problems(),
             (std::vector<listed_problem>{
                 {L"An allocation with the id 7 located in the allocation space 'West' was found for 'M1'. This is not "
                  L"the allocation space the device is currently associated with.\n"
@@ -95,35 +95,34 @@ TEST_F(Allocations, AnUnknownAllocatorIsReportedPerAllocationAndTheCheckGoesOn) 
 }
 
 TEST_F(Allocations, RunsComeInAllocatorAndSpaceOrder) {
-  r.switching(
+  switching(
       "INSERT INTO allocation (id, allocator, allocation_space) VALUES "
       "(1, 10, 7), (2, 9, 7), (3, 9, -1), (4, 10, 3), (5, 9, 7), (6, 9, -1);");
-  r.report.check_allocations();
+  report.check_allocations();
   std::vector<std::wstring> first_lines;
-  for (const listed_problem& p : r.problems()) first_lines.push_back(p.first.substr(0, p.first.find(L'\n')));
+  for (const listed_problem& p : problems()) first_lines.push_back(p.first.substr(0, p.first.find(L'\n')));
   const std::wstring mismatch = L"' was found for '";
-  EXPECT_EQ(first_lines,
-            (std::vector<std::wstring>{
-                L"Multiple allocations where detected for 'M1'. The allocations where:",
-                L"An allocation with the id 3 located in the allocation space '-1" + mismatch +
-                    L"M1'. This is not the allocation space the device is currently associated with.",
-                L"An allocation with the id 6 located in the allocation space '-1" + mismatch +
-                    L"M1'. This is not the allocation space the device is currently associated with.",
-                L"Multiple allocations where detected for 'M1'. The allocations where:",
-                L"An allocation with the id 2 located in the allocation space 'West" + mismatch +
-                    L"M1'. This is not the allocation space the device is currently associated with.",
-                L"An allocation with the id 5 located in the allocation space 'West" + mismatch +
-                    L"M1'. This is not the allocation space the device is currently associated with.",
-                L"An allocation with the id 4 located in the allocation space 'East" + mismatch +
-                    L"M2'. This is not the allocation space the device is currently associated with.",
-                L"An allocation with the id 1 located in the allocation space 'West" + mismatch +
-                    L"M2'. This is not the allocation space the device is currently associated with."}));
+  EXPECT_EQ(first_lines, (std::vector<std::wstring>{
+                             L"Multiple allocations where detected for 'M1'. The allocations where:",
+                             L"An allocation with the id 3 located in the allocation space '-1" + mismatch +
+                                 L"M1'. This is not the allocation space the device is currently associated with.",
+                             L"An allocation with the id 6 located in the allocation space '-1" + mismatch +
+                                 L"M1'. This is not the allocation space the device is currently associated with.",
+                             L"Multiple allocations where detected for 'M1'. The allocations where:",
+                             L"An allocation with the id 2 located in the allocation space 'West" + mismatch +
+                                 L"M1'. This is not the allocation space the device is currently associated with.",
+                             L"An allocation with the id 5 located in the allocation space 'West" + mismatch +
+                                 L"M1'. This is not the allocation space the device is currently associated with.",
+                             L"An allocation with the id 4 located in the allocation space 'East" + mismatch +
+                                 L"M2'. This is not the allocation space the device is currently associated with.",
+                             L"An allocation with the id 1 located in the allocation space 'West" + mismatch +
+                                 L"M2'. This is not the allocation space the device is currently associated with."}));
 }
 
 TEST_F(Allocations, ALowLevelErrorEndsTheCheckWithOneProblem) {
-  r.switching("DROP TABLE allocation;");
-  r.report.check_allocations();
-  EXPECT_EQ(r.problems(),
+  switching("DROP TABLE allocation;");
+  report.check_allocations();
+  EXPECT_EQ(problems(),
             (std::vector<listed_problem>{{L"A low level error occurred while attempting the scan switching engine "
                                           L"allocations. The error reported was: no such table: allocation",
                                           L""}}));

@@ -4,13 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "checks/configuration/test_report.h"
+#include "checks/configuration/check_test_support.h"
 
 namespace netkeep {
 namespace {
 
 using testing::listed_problem;
-using testing::test_report;
 
 bool same_antenna(const integrity_report::antenna_satellite_table::value_type& a,
                   const integrity_report::antenna_satellite_table::value_type& b) {
@@ -34,53 +33,51 @@ void add_antenna(integrity_report& report, std::int64_t antenna_id, const std::w
   report.antenna_satellites.insert({antenna_id, satellite_id});
 }
 
-class SharedAntennas : public ::testing::Test {
+class SharedAntennas : public testing::check_test {
  protected:
-  void SetUp() override {
-    r.report.satellite_names = {{1, L"A"}, {2, L"B"}, {3, L"C"}};
-  }
-  test_report r;
+  void SetUp() override { report.satellite_names = {{1, L"A"}, {2, L"B"}, {3, L"C"}}; }
 };
 
 TEST_F(SharedAntennas, KnownHomeSatelliteMakesTheProblemCorrectable) {
-  for (std::int64_t satellite : {1, 2, 3}) add_antenna(r.report, 4, L"Dish-1", satellite);
-  r.report.antenna_home_satellites[4] = 2;
-  check_antennas(r.report);
-  EXPECT_EQ(r.problems(),
+  for (std::int64_t satellite : {1, 2, 3}) add_antenna(report, 4, L"Dish-1", satellite);
+  report.antenna_home_satellites[4] = 2;
+  check_antennas(report);
+  EXPECT_EQ(problems(),
             (std::vector<listed_problem>{
                 {L"The antenna 'Dish-1 aka Dish-1 aka Dish-1' is associated with multiple satellites. The involved "
-                 L"satellites are 'A', 'B' and 'C'.\n    According to inband home states, the correct satellite for this antenna is 'B.",
+                 L"satellites are 'A', 'B' and 'C'.\n    According to inband home states, the correct satellite for "
+                 L"this antenna is 'B.",
                  L"Delete the antenna the id 4 from the satellite(s) with the id(s) 1, 3"}}));
 }
 
 TEST_F(SharedAntennas, UnknownHomeSatelliteIsUncorrectable) {
   // Each listing carries its own name.
-  add_antenna(r.report, 4, L"Dish-1", 3);
-  add_antenna(r.report, 4, L"Dish", 1);
-  r.report.antenna_home_satellites[5] = 1;  // another antenna's
-  check_antennas(r.report);
-  EXPECT_EQ(r.problems(), (std::vector<listed_problem>{
-                              {L"The antenna 'Dish-1 aka Dish' is associated with multiple satellites. The involved "
-                               L"satellites are 'C' and 'A'.",
-                               L""}}));
+  add_antenna(report, 4, L"Dish-1", 3);
+  add_antenna(report, 4, L"Dish", 1);
+  report.antenna_home_satellites[5] = 1;  // another antenna's
+  check_antennas(report);
+  EXPECT_EQ(problems(), (std::vector<listed_problem>{
+                            {L"The antenna 'Dish-1 aka Dish' is associated with multiple satellites. The involved "
+                             L"satellites are 'C' and 'A'.",
+                             L""}}));
 }
 
 TEST_F(SharedAntennas, TheActionListsEveryOtherListingAndNeverTheHome) {
   // Satellite 9 has no name; the home satellite is none of the listed ones.
-  add_antenna(r.report, 8, L"East", 1);
-  add_antenna(r.report, 8, L"East-2", 9);
-  add_antenna(r.report, 8, L"East", 1);
-  r.report.antenna_home_satellites[8] = 3;
+  add_antenna(report, 8, L"East", 1);
+  add_antenna(report, 8, L"East-2", 9);
+  add_antenna(report, 8, L"East", 1);
+  report.antenna_home_satellites[8] = 3;
   // Antenna keys "5" and "05" below the home satellite: nothing to delete.
-  add_antenna(r.report, 5, L"West", 2);
-  add_antenna(r.report, 5, L"West", 2);
-  r.report.antenna_home_satellites[5] = 2;
+  add_antenna(report, 5, L"West", 2);
+  add_antenna(report, 5, L"West", 2);
+  report.antenna_home_satellites[5] = 2;
   // A single listing is in order.
-  add_antenna(r.report, 6, L"North", 1);
-  r.report.antenna_home_satellites[6] = 2;
+  add_antenna(report, 6, L"North", 1);
+  report.antenna_home_satellites[6] = 2;
 
-  check_antennas(r.report);
-  EXPECT_EQ(r.problems(),
+  check_antennas(report);
+  EXPECT_EQ(problems(),
             (std::vector<listed_problem>{
                 {L"The antenna 'West aka West' is associated with multiple satellites. The involved satellites are "
                  L"'B' and 'B'.\n    According to inband home states, the correct satellite for this antenna is 'B.",
@@ -92,37 +89,36 @@ TEST_F(SharedAntennas, TheActionListsEveryOtherListingAndNeverTheHome) {
 }
 
 TEST_F(SharedAntennas, AnEmptyPredicateEndsTheCheck) {
-  add_antenna(r.report, 4, L"Dish-1", 1);
-  add_antenna(r.report, 4, L"Dish-1", 2);
-  EXPECT_THROW(r.report.check_shared_antennas(r.report.antenna_satellites, {}), std::bad_function_call);
-  EXPECT_TRUE(r.report.problems.empty());
+  add_antenna(report, 4, L"Dish-1", 1);
+  add_antenna(report, 4, L"Dish-1", 2);
+  EXPECT_THROW(report.check_shared_antennas(report.antenna_satellites, {}), std::bad_function_call);
+  EXPECT_TRUE(report.problems.empty());
 }
 
-TEST(DeviceRfChains, OnlyMonikersOnSeveralAntennasAreReported) {
-  test_report r;
+using DeviceRfChains = testing::check_test;
+
+TEST_F(DeviceRfChains, OnlyMonikersOnSeveralAntennasAreReported) {
   // One RF chain: up- and down-converter of one antenna, on two satellites.
-  r.place_device(L"MOD-1", 1, 4, true, 1);
-  r.place_device(L"MOD-1", 2, 4, false, 2);
+  place_device(L"MOD-1", 1, 4, true, 1);
+  place_device(L"MOD-1", 2, 4, false, 2);
   // Two chains, three listings: one problem.
-  r.place_device(L"mod-2", 1, 4, true, 1);
-  r.place_device(L"mod-2", 1, 4, true, 2);
-  r.place_device(L"mod-2", 1, 6, false, 1);
-  r.place_device(L"DEMOD", 2, 7, false, 1);
-  r.place_device(L"DEMOD", 2, 8, false, 1);
-  r.place_device(L"lone", 3, 9, true, 1);
-  check_rf_chains(r.report);
-  EXPECT_EQ(r.problems(),
-            (std::vector<listed_problem>{
-                {L"The device with the moniker 'DEMOD' is associated with multiple RF chains.", L""},
-                {L"The device with the moniker 'mod-2' is associated with multiple RF chains.", L""}}));
+  place_device(L"mod-2", 1, 4, true, 1);
+  place_device(L"mod-2", 1, 4, true, 2);
+  place_device(L"mod-2", 1, 6, false, 1);
+  place_device(L"DEMOD", 2, 7, false, 1);
+  place_device(L"DEMOD", 2, 8, false, 1);
+  place_device(L"lone", 3, 9, true, 1);
+  check_rf_chains(report);
+  EXPECT_EQ(problems(), (std::vector<listed_problem>{
+                            {L"The device with the moniker 'DEMOD' is associated with multiple RF chains.", L""},
+                            {L"The device with the moniker 'mod-2' is associated with multiple RF chains.", L""}}));
 }
 
-TEST(DeviceRfChains, AnEmptyPredicateEndsTheCheck) {
-  test_report r;
-  r.place_device(L"MOD-1", 1, 4);
-  EXPECT_NO_THROW(r.report.check_device_rf_chains(r.report.rf_devices.begin(), r.report.rf_devices.end(), {}));
-  r.place_device(L"MOD-2", 1, 5);
-  EXPECT_THROW(r.report.check_device_rf_chains(r.report.rf_devices.begin(), r.report.rf_devices.end(), {}),
+TEST_F(DeviceRfChains, AnEmptyPredicateEndsTheCheck) {
+  place_device(L"MOD-1", 1, 4);
+  EXPECT_NO_THROW(report.check_device_rf_chains(report.rf_devices.begin(), report.rf_devices.end(), {}));
+  place_device(L"MOD-2", 1, 5);
+  EXPECT_THROW(report.check_device_rf_chains(report.rf_devices.begin(), report.rf_devices.end(), {}),
                std::bad_function_call);
 }
 

@@ -4,68 +4,65 @@
 #include <string>
 #include <vector>
 
-#include "checks/configuration/test_report.h"
+#include "checks/configuration/check_test_support.h"
 
 namespace netkeep {
 namespace {
 
 using testing::listed_problem;
-using testing::test_report;
 
-class Preallocations : public ::testing::Test {
+class Preallocations : public testing::check_test {
  protected:
   void SetUp() override {
-    r.add_satellite(1, L"East", 3);
-    r.add_satellite(2, L"West", 7);
+    add_satellite(1, L"East", 3);
+    add_satellite(2, L"West", 7);
     // The allocation space check has found spaces 3 and 7.
-    r.report.allocation_space_ids = {3, 7};
-    r.switching("INSERT INTO managed_device_map (id, moniker) VALUES (9, 'M1'), (10, 'M2');");
+    report.allocation_space_ids = {3, 7};
+    switching("INSERT INTO managed_device_map (id, moniker) VALUES (9, 'M1'), (10, 'M2');");
   }
-  test_report r;
 };
 
 TEST_F(Preallocations, APreallocationOnTheDevicesAllocationSpaceIsSound) {
-  r.report.check_preallocations();
-  r.place_device(L"M1", 2);
-  r.place_device(L"M1", 1);
-  r.switching("INSERT INTO preallocation (allocator, allocation_space) VALUES (9, 3);");
-  r.report.check_preallocations();
-  EXPECT_TRUE(r.problems().empty());
+  report.check_preallocations();
+  place_device(L"M1", 2);
+  place_device(L"M1", 1);
+  switching("INSERT INTO preallocation (allocator, allocation_space) VALUES (9, 3);");
+  report.check_preallocations();
+  EXPECT_TRUE(problems().empty());
 }
 
 TEST_F(Preallocations, StalePreallocationsAreCorrectableOnePerRow) {
-  r.place_device(L"M1", 1);
-  r.switching(
+  place_device(L"M1", 1);
+  switching(
       "INSERT INTO preallocation (allocator, allocation_space) VALUES (9, 40), (9, 7), (10, 3), (9, 3), (10, 40);");
-  r.report.check_preallocations();
+  report.check_preallocations();
   const std::wstring gone = L"' which no longer exists.";
   const std::wstring elsewhere = L"' which it is no longer associated with.";
-  EXPECT_EQ(r.problems(),
-            (std::vector<listed_problem>{
-                {L"A preallocation for the allocator 'M1 exists on an allocation space '40" + gone,
-                 L"Delete the pre-allocation for the allocator with the id 9"},
-                {L"A preallocation for the allocator 'M1 exists on an allocation space 'West" + elsewhere,
-                 L"Delete the pre-allocation for the allocator with the id 9"},
-                {L"A preallocation for the allocator 'M2 exists on an allocation space 'East" + elsewhere,
-                 L"Delete the pre-allocation for the allocator with the id 10"},
-                {L"A preallocation for the allocator 'M2 exists on an allocation space '40" + gone,
-                 L"Delete the pre-allocation for the allocator with the id 10"}}));
+  EXPECT_EQ(problems(), (std::vector<listed_problem>{
+                            {L"A preallocation for the allocator 'M1 exists on an allocation space '40" + gone,
+                             L"Delete the pre-allocation for the allocator with the id 9"},
+                            {L"A preallocation for the allocator 'M1 exists on an allocation space 'West" + elsewhere,
+                             L"Delete the pre-allocation for the allocator with the id 9"},
+                            {L"A preallocation for the allocator 'M2 exists on an allocation space 'East" + elsewhere,
+                             L"Delete the pre-allocation for the allocator with the id 10"},
+                            {L"A preallocation for the allocator 'M2 exists on an allocation space '40" + gone,
+                             L"Delete the pre-allocation for the allocator with the id 10"}}));
   // The first repair of each allocator deletes all its rows, the second
   // finds nothing left.
-  r.repair();
-  EXPECT_TRUE(r.query("SELECT * FROM preallocation").empty());
+  apply_repairs();
+  EXPECT_TRUE(switching_rows("SELECT * FROM preallocation").empty());
 }
 
 TEST_F(Preallocations, AnAllocatorMissingFromTheMapEndsTheRun) {
-  r.place_device(L"M1", 1);
-  r.switching("INSERT INTO preallocation (allocator, allocation_space) VALUES (9, 7), (11, 3), (9, 40);");
+  place_device(L"M1", 1);
+  switching("INSERT INTO preallocation (allocator, allocation_space) VALUES (9, 7), (11, 3), (9, 40);");
   try {
-    r.report.check_preallocations();
+    report.check_preallocations();
     FAIL() << "the check went on";
   } catch (const std::runtime_error& error) {
     EXPECT_STREQ(error.what(), "Allocator not found in managed device map.");
   }
-  ASSERT_EQ(r.problems().size(), 1u);  // the row before it
+  ASSERT_EQ(problems().size(), 1u);  // the row before it
 }
 
 }  // namespace

@@ -92,4 +92,11 @@ inline void install_configuration_network(test_installation& installation, const
   installation.sql("Switching.db", base_network_switching + switching);
 }
 
+// How `repair`'s standard error ends when it found problems: the counts,
+// the cleared spinner line of the repair phase and "repairs complete".
+inline std::string repair_ending(int correctable, int uncorrectable) {
+  return summary(correctable, uncorrectable) + "\r" + std::string(std::string("repairing: ").size() + 1, ' ') + "\r" +
+         "repairs complete\n";
+}
+
 }  // namespace netkeep::testing
