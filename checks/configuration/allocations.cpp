@@ -6,6 +6,7 @@
 #include <compare>
 #include <cstdint>
 #include <exception>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
