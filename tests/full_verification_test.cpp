@@ -73,48 +73,51 @@ class FullVerification : public ::testing::Test {
   test_installation installation;
 };
 
-const std::string lost_satellite = problem_block("The satellite 'Lost' does not have an allocation space associated with it.");
+const std::string lost_satellite =
+    problem_block("The satellite 'Lost' does not have an allocation space associated with it.");
 const std::string rf_chains = problem_block("The device with the moniker 'MD' is associated with multiple RF chains.");
 const std::string duplicate_ids = problem_block("Multiple device id entries for 'M2'.");
-const std::string orphan_space = problem_block("The allocation space with the id 50 is not associated with a satellite.");
+const std::string orphan_space =
+    problem_block("The allocation space with the id 50 is not associated with a satellite.");
 const std::string shared_device = problem_block("The device 'M1' is in use my multiple inbands.");
 
 TEST_F(FullVerification, EveryCheckReportsInTheDriversOrderAndRepairLeavesTheUncorrectable) {
   run_result verify = installation.run({"verify"});
-  EXPECT_EQ(verify.out,
-            lost_satellite +
-                problem_block("The managed modulator 'GHOST' for site 'Alpha' (id: 1) is not associated with a satellite.",
-                      "Clear managed modulator binding for the site with the id 1.") +
-                problem_block("The 'device' D7 for group 3 slot 12 has a logical link even though the slot does not have a "
-                      "primary role.",
-                      "Clear logical link for device D7in group 3 slot12.") +
-                problem_block("The antenna 'Dish-1 aka Dish-1' is associated with multiple satellites. The involved "
-                      "satellites are 'East' and 'West'.\n"
-                      "    According to inband home states, the correct satellite for this antenna is 'West.",
-                      "Delete the antenna the id 4 from the satellite(s) with the id(s) 1") +
-                rf_chains +
-                problem_block("The site 'Beta' (id: 101) refers to a non existent inband (id: 99)",
-                      "Delete the inband property entry for the site with the id 101") +
-                duplicate_ids +
-                problem_block("Device 'M9' (id: 12) in managed device map when not associated with a satellite.",
-                      "Delete the managed device entry with the id 12") +
-                orphan_space +
-                problem_block("An allocation with the id 6 located in the allocation space 'West' was found for 'M1'. This "
-                      "is not the allocation space the device is currently associated with.\n"
-                      "    The currently associated allocation space has the id of 3.",
-                      "Delete the allocation with the id 6") +
-                problem_block("The allocatable device 'NOPE' is no longer associated with an allocation space.",
-                      "Delete the allocatable device 'NOPE' from the satellite 'East'.") +
-                problem_block("A set of unrecovered resources was detected that are not associated with a managed device.",
-                      "Delete the unrecovered resources on the allocation space with the id 3 associated with the "
-                      "managed device with the id 17") +
-                shared_device +
-                problem_block("A preallocation for the allocator 'M1 exists on an allocation space '40' which no longer "
-                      "exists.",
-                      "Delete the pre-allocation for the allocator with the id 9") +
-                problem_block("One or more reservations for the allocator M1 refer to a device that is no longer a valid "
-                      "managed device",
-                      "Delete the reservation for the allocator with the id 9"));
+  EXPECT_EQ(
+      verify.out,
+      lost_satellite +
+          problem_block("The managed modulator 'GHOST' for site 'Alpha' (id: 1) is not associated with a satellite.",
+                        "Clear managed modulator binding for the site with the id 1.") +
+          problem_block("The 'device' D7 for group 3 slot 12 has a logical link even though the slot does not have a "
+                        "primary role.",
+                        "Clear logical link for device D7in group 3 slot12.") +
+          problem_block("The antenna 'Dish-1 aka Dish-1' is associated with multiple satellites. The involved "
+                        "satellites are 'East' and 'West'.\n"
+                        "    According to inband home states, the correct satellite for this antenna is 'West.",
+                        "Delete the antenna the id 4 from the satellite(s) with the id(s) 1") +
+          rf_chains +
+          problem_block("The site 'Beta' (id: 101) refers to a non existent inband (id: 99)",
+                        "Delete the inband property entry for the site with the id 101") +
+          duplicate_ids +
+          problem_block("Device 'M9' (id: 12) in managed device map when not associated with a satellite.",
+                        "Delete the managed device entry with the id 12") +
+          orphan_space +
+          problem_block("An allocation with the id 6 located in the allocation space 'West' was found for 'M1'. This "
+                        "is not the allocation space the device is currently associated with.\n"
+                        "    The currently associated allocation space has the id of 3.",
+                        "Delete the allocation with the id 6") +
+          problem_block("The allocatable device 'NOPE' is no longer associated with an allocation space.",
+                        "Delete the allocatable device 'NOPE' from the satellite 'East'.") +
+          problem_block("A set of unrecovered resources was detected that are not associated with a managed device.",
+                        "Delete the unrecovered resources on the allocation space with the id 3 associated with the "
+                        "managed device with the id 17") +
+          shared_device +
+          problem_block("A preallocation for the allocator 'M1 exists on an allocation space '40' which no longer "
+                        "exists.",
+                        "Delete the pre-allocation for the allocator with the id 9") +
+          problem_block("One or more reservations for the allocator M1 refer to a device that is no longer a valid "
+                        "managed device",
+                        "Delete the reservation for the allocator with the id 9"));
   EXPECT_TRUE(verify.err.ends_with("\n" + summary(10, 5))) << verify.err;
   EXPECT_EQ(verify.status, 0);
 
@@ -132,8 +135,8 @@ TEST_F(FullVerification, EveryCheckReportsInTheDriversOrderAndRepairLeavesTheUnc
             (std::vector<std::string>{"D7"}));
   EXPECT_EQ(installation.query("Switching.db", "SELECT id FROM managed_device_map ORDER BY id"),
             (std::vector<std::string>{"9", "10", "11", "13"}));
-  for (const char* table : {"allocation", "allocatable_device", "unrecovered_resources", "preallocation",
-                            "bandwidth_reservation"}) {
+  for (const char* table :
+       {"allocation", "allocatable_device", "unrecovered_resources", "preallocation", "bandwidth_reservation"}) {
     EXPECT_EQ(installation.query("Switching.db", std::string("SELECT count(*) FROM ") + table),
               (std::vector<std::string>{"0"}))
         << table;

@@ -64,15 +64,16 @@ TEST_F(PlacementVerification, AntennasUnderSeveralSatellitesAreRemovedFromAllBut
   install_configuration_network(installation, shared_antennas, shared_antenna_inbands);
 
   run_result verify = installation.run({"verify"});
-  EXPECT_EQ(verify.out,
-            problem_block("The antenna 'Dish-1 aka Dish-1 aka Dish-1' is associated with multiple satellites. The involved "
-                  "satellites are 'East', 'West' and 'North'.\n"
-                  "    According to inband home states, the correct satellite for this antenna is 'West.",
-                  "Delete the antenna the id 4 from the satellite(s) with the id(s) 1, 3") +
-                problem_block("The antenna 'Dish-6 aka Dish-6' is associated with multiple satellites. The involved "
-                      "satellites are 'East' and 'North'.\n"
-                      "    According to inband home states, the correct satellite for this antenna is 'West.",
-                      "Delete the antenna the id 6 from the satellite(s) with the id(s) 1, 3"));
+  EXPECT_EQ(
+      verify.out,
+      problem_block("The antenna 'Dish-1 aka Dish-1 aka Dish-1' is associated with multiple satellites. The involved "
+                    "satellites are 'East', 'West' and 'North'.\n"
+                    "    According to inband home states, the correct satellite for this antenna is 'West.",
+                    "Delete the antenna the id 4 from the satellite(s) with the id(s) 1, 3") +
+          problem_block("The antenna 'Dish-6 aka Dish-6' is associated with multiple satellites. The involved "
+                        "satellites are 'East' and 'North'.\n"
+                        "    According to inband home states, the correct satellite for this antenna is 'West.",
+                        "Delete the antenna the id 6 from the satellite(s) with the id(s) 1, 3"));
   EXPECT_TRUE(verify.err.ends_with("\n" + summary(2, 0))) << verify.err;
   EXPECT_EQ(verify.status, 0);
 
@@ -81,9 +82,8 @@ TEST_F(PlacementVerification, AntennasUnderSeveralSatellitesAreRemovedFromAllBut
   EXPECT_EQ(repair.status, 0);
 
   const std::string hive = installation.registry_text();
-  for (const char* gone : {"Satellites\\1\\Antennas\\4]", "Satellites\\1\\Antennas\\4\\",
-                           "Satellites\\1\\Antennas\\6]", "Satellites\\1\\Antennas\\6\\",
-                           "Satellites\\3\\Antennas\\4]", "Satellites\\3\\Antennas\\6]",
+  for (const char* gone : {"Satellites\\1\\Antennas\\4]", "Satellites\\1\\Antennas\\4\\", "Satellites\\1\\Antennas\\6]",
+                           "Satellites\\1\\Antennas\\6\\", "Satellites\\3\\Antennas\\4]", "Satellites\\3\\Antennas\\6]",
                            "Satellites\\3\\Antennas\\6\\", "\"DX\""}) {
     EXPECT_FALSE(has(hive, gone)) << gone;
   }
@@ -103,8 +103,9 @@ TEST_F(PlacementVerification, WithoutAHomeSatelliteASharedAntennaIsOnlyReported)
 "Name"="Dish-5"
 )");
   run_result verify = installation.run({"verify"});
-  EXPECT_EQ(verify.out, problem_block("The antenna 'Dish-5 aka Dish-5' is associated with multiple satellites. The involved "
-                              "satellites are 'East' and 'North'."));
+  EXPECT_EQ(verify.out,
+            problem_block("The antenna 'Dish-5 aka Dish-5' is associated with multiple satellites. The involved "
+                          "satellites are 'East' and 'North'."));
   EXPECT_TRUE(verify.err.ends_with("\n" + summary(0, 1))) << verify.err;
 
   const std::string before = installation.registry_text();

@@ -86,7 +86,7 @@ inline const std::string base_network_switching =
 // An installation holding the base network; `registry` and `switching` are
 // added to it.
 inline void install_configuration_network(test_installation& installation, const std::string& registry = "",
-                                           const std::string& switching = "") {
+                                          const std::string& switching = "") {
   installation.set_registry(base_network_registry + reg(registry));
   installation.create_databases();
   installation.sql("Switching.db", base_network_switching + switching);
