@@ -23,8 +23,7 @@ std::string summary(int correctable, int uncorrectable) {
 class Repair : public ::testing::Test {
  protected:
   Repair() {
-    fill_consistent_databases(installation);
-    installation.set_registry(consistent_registry());
+    install_network(installation);
   }
 
   test_installation installation;
@@ -40,14 +39,14 @@ TEST_F(Repair, WithoutProblemsOnlyTheCountsAreWritten) {
 }
 
 TEST_F(Repair, UncorrectableProblemsAreCountedAndNothingIsChanged) {
-  installation.set_registry(consistent_registry() + section("Bandwidth\\Satellites\\3") + "\n\"Name\"=\"Sat-A\"\n\n");
+  installation.set_registry(network_registry() + section("Bandwidth\\Satellites\\3") + "\n\"Name\"=\"Sat-C\"\n\n");
   const std::string before = database_bytes(installation);
   run_result r = installation.run({"repair"});
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, cleared + "\r" + summary(0, 1) + cleared + "repairs complete\n");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(database_bytes(installation), before);
-  EXPECT_NE(installation.registry_text().find("Sat-A"), std::string::npos);
+  EXPECT_NE(installation.registry_text().find("Sat-C"), std::string::npos);
 }
 
 TEST_F(Repair, AMissingDatabaseFileIsAnErrorAndNothingIsChanged) {

@@ -23,8 +23,7 @@ std::string uncorrectable_block(const std::string& description) {
 class Verify : public ::testing::Test {
  protected:
   Verify() {
-    fill_consistent_databases(installation);
-    installation.set_registry(consistent_registry());
+    install_network(installation);
   }
 
   test_installation installation;
@@ -49,7 +48,7 @@ TEST_F(Verify, EmptyDatabasesAndNoNetworkHaveNoProblems) {
 
 TEST_F(Verify, ListsRegistryDamageOnStandardOutputAndCountsOnStandardError) {
   const std::string satellites = "Bandwidth\\Satellites\\";
-  installation.set_registry(consistent_registry() + section(satellites + "3") + "\n\"Name\"=\"Sat-A\"\n\n" +
+  installation.set_registry(network_registry() + section(satellites + "3") + "\n\"Name\"=\"Sat-C\"\n\n" +
                             section(satellites + "3\\Antennas\\30") + "\n\"Name\"=\"Ant\"\n\n" +
                             section(satellites + "3\\Antennas\\30\\DownConverters\\2\\Demodulators") +
                             "\n\"0\"=hex(7):4d,00,31,00,00,00,00,00\n\n" + section(satellites + "4") +
@@ -61,9 +60,9 @@ TEST_F(Verify, ListsRegistryDamageOnStandardOutputAndCountsOnStandardError) {
 
   run_result r = installation.run({"verify"});
   EXPECT_EQ(r.out,
-            uncorrectable_block("The satellite 'Sat-A' does not have an allocation space associated with it.") +
+            uncorrectable_block("The satellite 'Sat-C' does not have an allocation space associated with it.") +
                 uncorrectable_block("A corrupt device moniker was found in the down-converter with the id 2 located "
-                                    "in the antenna 'Ant' located in the satellite 'Sat-A'") +
+                                    "in the antenna 'Ant' located in the satellite 'Sat-C'") +
                 uncorrectable_block("The satellite with the id of 4 has a corrupt allocation space identifier. The "
                                     "following error occurred while attempting to read it: Illegal value type used "
                                     "to store identifier."));
@@ -78,7 +77,7 @@ TEST_F(Verify, ListsRegistryDamageOnStandardOutputAndCountsOnStandardError) {
 }
 
 TEST_F(Verify, AnUnreadableSatelliteEndsTheRunWithoutAList) {
-  installation.set_registry(consistent_registry() + section("Bandwidth\\Satellites\\3") + "\n\"Other\"=\"x\"\n\n");
+  installation.set_registry(network_registry() + section("Bandwidth\\Satellites\\3") + "\n\"Other\"=\"x\"\n\n");
   run_result r = installation.run({"verify"});
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, cleared + "An error occurred: The system cannot find the file specified.\n");

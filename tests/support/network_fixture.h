@@ -1,9 +1,7 @@
 #pragma once
-// A small, consistent Orbenta network for the end-to-end tests: two
-// satellites with their allocation spaces, antennas and devices in the
-// registry, and databases that agree with it (site North with inband 12, its
-// four inband devices on satellite West, an allocation, a reservation, a
-// preallocation and unrecovered resources on West's allocation space).
+// The small consistent network of tests/fixtures: network.reg for the
+// registry and network-<database>.sql for each of the three databases.
+// End-to-end tests install it and then break one thing at a time.
 
 #include <string>
 
@@ -11,12 +9,14 @@
 
 namespace netkeep::testing {
 
-// The .reg body of the network configuration (for set_registry).
-std::string consistent_registry();
+// network.reg as a hive body for test_installation::set_registry: its
+// sections, without the header and the comment lines.
+std::string network_registry();
 
-// Creates the three databases and fills them to agree with
-// consistent_registry().
-void fill_consistent_databases(test_installation& installation);
+// Writes network_registry() followed by `extra_registry` (more .reg
+// sections) into the hive, and creates the three databases with the
+// fixture's rows.
+void install_network(test_installation& installation, const std::string& extra_registry = "");
 
 // The bytes of the three database files ("|" after each, nothing for a
 // missing file), to show that a command wrote nothing.
