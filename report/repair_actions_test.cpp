@@ -79,7 +79,8 @@ TEST_F(RepairActions, DescriptionsAreExactAndChangeNothing) {
             L"Clear logical link for device 12in group 3 slot4.");
   EXPECT_EQ(describe(delete_inband_property(-4294967297, &report)),
             L"Delete the inband property entry for the site with the id -4294967297");
-  EXPECT_EQ(describe(delete_antenna(7, {1, 2})), L"Delete the antenna the id 7 from the satellite(s) with the id(s) 1, 2");
+  EXPECT_EQ(describe(delete_antenna(7, {1, 2})),
+            L"Delete the antenna the id 7 from the satellite(s) with the id(s) 1, 2");
   EXPECT_EQ(describe(delete_antenna(7, {9})), L"Delete the antenna the id 7 from the satellite(s) with the id(s) 9");
   EXPECT_EQ(describe(delete_managed_device_entry(5, &report)), L"Delete the managed device entry with the id 5");
   EXPECT_EQ(describe(delete_unrecovered_resources(100, 5, &report)),
@@ -192,7 +193,8 @@ TEST_F(DeleteAllocation, ALoneOneIsOnlyDeleted) {
 
 TEST_F(DeleteAllocation, AFailingDeleteUndoesTheRelinking) {
   installation.sql("Switching.db",
-                   "CREATE TRIGGER keep_allocations BEFORE DELETE ON allocation BEGIN SELECT RAISE(ABORT, 'kept'); END;");
+                   "CREATE TRIGGER keep_allocations BEFORE DELETE ON allocation"
+                   " BEGIN SELECT RAISE(ABORT, 'kept'); END;");
   try {
     apply(delete_allocation(2, &report));
     FAIL() << "no exception";
