@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "platform/win32/error.h"
 #include "tests/support/test_installation.h"
 
 namespace netkeep::testing {
@@ -112,16 +113,16 @@ TEST_F(CommandLine, FileCommandsNeedAFileNameAfterTheInstallation) {
 TEST_F(CommandLine, InstallationValuesMustBeReadable) {
   // "version" of 32 wide characters does not fit its 64-byte buffer.
   std::string text = "Windows Registry Editor Version 5.00\n\n" + section("") + "\n\"path\"=\"" +
-                     (installation.root() / "install").string() + "\"\n\"version\"=\"" + std::string(32, '9') +
+                     reg_escape(installation.install_path()) + "\"\n\"version\"=\"" + std::string(32, '9') +
                      "\"\n";
   write_file(installation.hive_file(), text);
   run_result too_long = installation.run({"verify"});
-  EXPECT_EQ(too_long.err, "An error occurred: More data is available.\n");
+  EXPECT_EQ(too_long.err, "An error occurred: " + system_message(win32::error_more_data) + "\n");
   EXPECT_EQ(too_long.status, 1);
 
   write_file(installation.hive_file(), "Windows Registry Editor Version 5.00\n\n" + section("") + "\n\"version\"=\"3\"\n");
   run_result missing = installation.run({"verify"});
-  EXPECT_EQ(missing.err, "An error occurred: The system cannot find the file specified.\n");
+  EXPECT_EQ(missing.err, "An error occurred: " + system_message(win32::error_file_not_found) + "\n");
   EXPECT_EQ(missing.status, 1);
 }
 

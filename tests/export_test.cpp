@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "platform/win32/error.h"
 #include "tests/support/archive_bytes.h"
 #include "tests/support/sample_configuration.h"
 #include "tests/support/test_installation.h"
@@ -43,13 +44,16 @@ class Export : public ::testing::Test {
 
 // The registry part of the archive of sample_configuration().
 std::string sample_registry_records() {
-  return value_record(L"version", 1, sz_data(L"3.0")) + value_record(L"Extra", 4, u32le(7)) + end_of_list() +
+  return value_records({{L"version", 1, sz_data(L"3.0")}, {L"Extra", 4, u32le(7)}}) + end_of_list() +
          // Bandwidth, its default value left out
          archive_name(L"Bandwidth") + value_record(L"Count", 4, u32le(2)) + end_of_list() +
          /**/ archive_name(L"Satellites") + end_of_list() +
-         /*    */ archive_name(L"1") + value_record(L"Name", 1, sz_data(L"Sat One")) +
-         /*    */ value_record(L"Blob", 3, "\x01\x02\x03") + value_record(L"Multi", 7, "a\0\0\0\0\0"s) +
-         /*    */ value_record(L"Wide", 11, u32le(1) + u32le(0)) + value_record(L"Expand", 2, "%\0\0\0"s) +
+         /*    */ archive_name(L"1") +
+         /*    */ value_records({{L"Name", 1, sz_data(L"Sat One")},
+         /*    */                {L"Blob", 3, "\x01\x02\x03"},
+         /*    */                {L"Multi", 7, "a\0\0\0\0\0"s},
+         /*    */                {L"Wide", 11, u32le(1) + u32le(0)},
+         /*    */                {L"Expand", 2, "%\0\0\0"s}}) +
          /*    */ end_of_list() + end_of_list() +
          /**/ end_of_list() +
          end_of_list() +
@@ -130,7 +134,7 @@ TEST_F(Export, AFailedExportLeavesThePreviousArchiveAsItWas) {
   for (int i = 1; i < 1025; ++i) big += ",00";
   installation.set_registry(sample_configuration() + "\n" + section("Large") + "\n" + big + "\n");
   run_result r = installation.run({"export", "config.nka"});
-  EXPECT_EQ(r.err, error_prefix + "More data is available.\n");
+  EXPECT_EQ(r.err, error_prefix + system_message(win32::error_more_data) + "\n");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(read_file(archive()), previous);
   EXPECT_EQ(root_entries(), std::vector<std::string>{"config.nka"});

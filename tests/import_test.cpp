@@ -43,7 +43,7 @@ class ImportCommand : public ::testing::Test {
     return source.root() / "source.nka";
   }
 
-  run_result import_into_target(const fs::path& archive) { return target.run({"import", archive.string()}); }
+  run_result import_into_target(const fs::path& archive) { return target.run({"import", program_path(archive)}); }
 
   test_installation source;
   test_installation target;
@@ -61,7 +61,7 @@ TEST_F(ImportCommand, AnArchiveImportedIntoAnEmptyInstallationExportsToTheSameBy
   EXPECT_EQ(folder_snapshot(target.data_directory()), folder_snapshot(source.data_directory()));
   EXPECT_EQ(target.query("Network.db", "SELECT x FROM extra"), std::vector<std::string>{"network"});
   // The target's own installation path stays.
-  const std::string own_path = hex_bytes(sz_data(text::from_utf8((target.root() / "install").string())));
+  const std::string own_path = hex_bytes(sz_data(text::from_utf8(target.install_path())));
   EXPECT_NE(hive_listing(target).find("\npath 1 " + own_path + "\n"), std::string::npos);
 }
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/win32/error.h"
 #include "tests/support/network_fixture.h"
 #include "tests/support/test_installation.h"
 #include "tests/support/verify_output.h"
@@ -58,7 +59,7 @@ TEST_F(Repair, AFailingRepairStopsTheRepairsButKeepsTheEarlierOnes) {
 
   run_result r = installation.run({"repair"});
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, cleared + "\r" + summary(3, 0) + cleared + "An error occurred: Access is denied.\n");
+  EXPECT_EQ(r.err, cleared + "\r" + summary(3, 0) + cleared + "An error occurred: " + system_message(win32::error_access_denied) + "\n");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(installation.query("DeviceRedundancy.db", "SELECT logical_link FROM [slot.device_binding] WHERE slot = 2"),
             std::vector<std::string>{"(none)"});
@@ -73,7 +74,7 @@ TEST_F(Repair, AMissingDatabaseFileIsAnErrorAndNothingIsChanged) {
   run_result r = installation.run({"repair"});
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err,
-            cleared + "An error occurred: Database file not found: " + installation.database("Network.db").string() +
+            cleared + "An error occurred: Database file not found: " + program_path(installation.database("Network.db")) +
                 "\n");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(database_bytes(installation), before);

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "platform/win32/error.h"
 #include "tests/support/archive_bytes.h"
 #include "tests/support/folder_snapshot.h"
 #include "tests/support/hive_listing.h"
@@ -50,7 +51,7 @@ TEST_F(ResetCommand, KeepsOnlyWhatTheTablesProtectAndASecondResetFindsNothingMor
   fs::create_directories(installation.data_directory() / "Switching/empty");
 
   const std::string expected_registry =
-      "[]\n" + text_value("path", text::from_utf8((installation.root() / "install").string())) +
+      "[]\n" + text_value("path", text::from_utf8(installation.install_path())) +
       text_value("version", L"3.0") + "[KAT]\n" + text_value("LocalAddress", L"10.0.0.1") + "[System]\n" +
       text_value("Secret", L"s") + "[System\\Inner]\n[WebServices]\n" + text_value("Url", L"http://x");
   const std::map<std::string, std::string> expected_files = {
@@ -75,7 +76,7 @@ TEST_F(ResetCommand, DeletesWholeTreesIncludingKeysNamedLikeExcludedOnesBelowThe
                             section("B") + "\n\n" + section("Z\\KAT") + "\n\"LocalAddress\"=\"x\"\n");
   ASSERT_EQ(installation.run({"reset"}).status, 0);
   EXPECT_EQ(hive_listing(installation),
-            "[]\n" + text_value("path", text::from_utf8((installation.root() / "install").string())) +
+            "[]\n" + text_value("path", text::from_utf8(installation.install_path())) +
                 text_value("version", L"3.0"));
 }
 
@@ -95,7 +96,7 @@ TEST_F(ResetCommand, AValueNameTooLongToEnumerateEndsExportAndResetInsteadOfBein
     std::vector<std::string> words = {command};
     if (words[0] == "export") words.push_back("all.nka");
     run_result r = installation.run(words);
-    EXPECT_TRUE(r.err.ends_with("\rAn error occurred: More data is available.\n")) << r.err;
+    EXPECT_TRUE(r.err.ends_with("\rAn error occurred: " + system_message(win32::error_more_data) + "\n")) << r.err;
     EXPECT_EQ(r.status, 1) << command;
   }
   EXPECT_FALSE(fs::exists(installation.root() / "all.nka"));

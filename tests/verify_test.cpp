@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/win32/error.h"
 #include "tests/support/network_fixture.h"
 #include "tests/support/test_installation.h"
 #include "tests/support/verify_output.h"
@@ -71,7 +72,7 @@ TEST_F(Verify, AnUnreadableSatelliteEndsTheRunWithoutAList) {
   installation.set_registry(network_registry() + section("Bandwidth\\Satellites\\3") + "\n\"Other\"=\"x\"\n\n");
   run_result r = installation.run({"verify"});
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, cleared + "An error occurred: The system cannot find the file specified.\n");
+  EXPECT_EQ(r.err, cleared + "An error occurred: " + system_message(win32::error_file_not_found) + "\n");
   EXPECT_EQ(r.status, 1);
 }
 
@@ -82,7 +83,7 @@ TEST_F(Verify, AMissingDatabaseFileIsAnErrorAndNothingIsCreated) {
   run_result r = installation.run({"verify"});
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err,
-            cleared + "An error occurred: Database file not found: " + installation.database("Switching.db").string() +
+            cleared + "An error occurred: Database file not found: " + program_path(installation.database("Switching.db")) +
                 "\n");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(database_bytes(installation), before);

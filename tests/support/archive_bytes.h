@@ -2,10 +2,14 @@
 // Building blocks for archives written by hand in tests: little-endian
 // integers and length-prefixed UTF-16LE names.
 
+#include <algorithm>
 #include <cstdint>
+#include <cwctype>
 #include <string>
+#include <vector>
 
 #include "platform/text/unicode.h"
+#include "tests/support/target.h"
 
 namespace netkeep::testing {
 
@@ -29,6 +33,29 @@ inline std::string value_record(const std::wstring& name, std::uint32_t type, co
 
 inline std::string file_record(const std::wstring& name, const std::string& contents) {
   return archive_name(name) + u32le(static_cast<std::uint32_t>(contents.size())) + contents;
+}
+
+// One value of a key's value list.
+struct archive_value {
+  std::wstring name;
+  std::uint32_t type;
+  std::string data;
+};
+
+// The records of one key's values in the order in which the registry of the
+// program under test enumerates them: as given (the order of creation) on
+// the file-backed hive, as on Windows; sorted by name ignoring case under
+// Wine, whose registry keeps every key's values in that order.
+inline std::string value_records(std::vector<archive_value> values) {
+  if (windows_target()) {
+    std::stable_sort(values.begin(), values.end(), [](const archive_value& a, const archive_value& b) {
+      return std::lexicographical_compare(a.name.begin(), a.name.end(), b.name.begin(), b.name.end(),
+                                          [](wchar_t x, wchar_t y) { return std::towlower(x) < std::towlower(y); });
+    });
+  }
+  std::string records;
+  for (const archive_value& value : values) records += value_record(value.name, value.type, value.data);
+  return records;
 }
 
 // A REG_SZ value's data: UTF-16LE with its terminating null character.

@@ -1,28 +1,22 @@
 #include "tests/support/test_installation.h"
 
-#include <fcntl.h>
-#include <spawn.h>
 #include <sqlite3.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <stdexcept>
 
 #include "platform/sqlite/product_schema.h"
-
-extern char** environ;
 
 namespace netkeep::testing {
 namespace {
 
 std::filesystem::path make_temp_folder() {
   static std::atomic<int> counter{0};
-  std::filesystem::path base = std::filesystem::temp_directory_path();
+  std::filesystem::path base = scratch_folder();
   for (;;) {
     std::filesystem::path candidate =
         base / ("netkeep-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
@@ -44,15 +38,19 @@ struct connection {
 
 }  // namespace
 
+std::string reg_escape(const std::string& text) {
+  std::string escaped;
+  for (char c : text) {
+    if (c == '\\' || c == '"') escaped += '\\';
+    escaped += c;
+  }
+  return escaped;
+}
+
 std::string section(const std::string& relative_path) {
   std::string path = installation_key;
   if (!relative_path.empty()) path += "\\" + relative_path;
   return "[" + path + "]";
-}
-
-std::string strip_spinner(const std::string& err) {
-  static const std::regex frame("\r(analyzing|repairing|reseting|exporting|importing): [.oO]");
-  return std::regex_replace(err, frame, "");
 }
 
 std::string read_file(const std::filesystem::path& path) {
@@ -82,7 +80,7 @@ test_installation::~test_installation() {
 void test_installation::set_registry(const std::string& body) {
   std::string text = "Windows Registry Editor Version 5.00\n\n";
   text += section("") + "\n";
-  text += "\"path\"=\"" + (root_ / "install").string() + "\"\n";
+  text += "\"path\"=\"" + reg_escape(install_path()) + "\"\n";
   text += "\"version\"=\"3.0\"\n\n";
   text += body;
   if (!text.empty() && text.back() != '\n') text += '\n';
@@ -129,47 +127,8 @@ std::vector<std::string> test_installation::query(const std::string& database_fi
 }
 
 run_result test_installation::run(const std::vector<std::string>& words) const {
-  const std::filesystem::path out_file = root_ / ".stdout";
-  const std::filesystem::path err_file = root_ / ".stderr";
-
-  std::vector<std::string> argv_text = {NETKEEP_BINARY};
-  argv_text.insert(argv_text.end(), words.begin(), words.end());
-  std::vector<char*> argv;
-  for (std::string& word : argv_text) argv.push_back(word.data());
-  argv.push_back(nullptr);
-
-  std::vector<std::string> env_text;
-  for (char** e = environ; *e != nullptr; ++e) {
-    if (std::string(*e).rfind("ORBENTA_REGISTRY=", 0) != 0) env_text.emplace_back(*e);
-  }
-  env_text.push_back("ORBENTA_REGISTRY=" + hive_file().string());
-  std::vector<char*> envp;
-  for (std::string& entry : env_text) envp.push_back(entry.data());
-  envp.push_back(nullptr);
-
-  // The child runs in the installation's folder, so that relative archive
-  // names land there.
-  const std::string shell_free_cwd = root_.string();
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addchdir_np(&actions, shell_free_cwd.c_str());
-  pid_t pid = 0;
-  int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) throw std::runtime_error("cannot start " + std::string(NETKEEP_BINARY));
-  int wait_status = 0;
-  waitpid(pid, &wait_status, 0);
-
-  run_result result;
-  result.out = read_file(out_file);
-  result.raw_err = read_file(err_file);
-  result.err = strip_spinner(result.raw_err);
-  result.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
-  std::filesystem::remove(out_file);
-  std::filesystem::remove(err_file);
-  return result;
+  // In root(), so that relative archive names land there.
+  return run_netkeep(hive_file(), words, root_);
 }
 
 }  // namespace netkeep::testing

@@ -2,11 +2,16 @@
 // Throw-away installations for the end-to-end tests: a temporary folder
 // holding a registry hive file (registry.reg, named by ORBENTA_REGISTRY when
 // netkeep runs) and the installation folder with its data directory
-// (install/data), where the three product databases live.
+// (install/data), where the three product databases live. Against the
+// Windows program (target.h) the folder is in the Wine prefix's drive_c and
+// the hive file is what the prefix's registry holds while netkeep.exe runs.
 
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include "tests/support/process.h"
+#include "tests/support/target.h"
 
 namespace netkeep::testing {
 
@@ -17,21 +22,13 @@ inline constexpr const char* installation_key = "HKEY_LOCAL_MACHINE\\Software\\C
 // installation key's own section for an empty path.
 std::string section(const std::string& relative_path);
 
-struct run_result {
-  std::string out;     // standard output
-  std::string err;     // standard error, spinner frames removed
-  std::string raw_err; // standard error as written
-  int status = -1;     // exit status
-};
-
-// Removes the frames that the spinner draws ("\r" + verb + one of ".oOo"),
-// which depend on timing; the clearing of the line stays.
-std::string strip_spinner(const std::string& err);
+// Text as the contents of a .reg string: backslashes and quotes escaped.
+std::string reg_escape(const std::string& text);
 
 class test_installation {
  public:
   // A new folder holding a hive with the installation key ("path" =
-  // <root>/install, "version" = "3.0") and an empty data directory.
+  // install_path(), "version" = "3.0") and an empty data directory.
   test_installation();
   ~test_installation();
   test_installation(const test_installation&) = delete;
@@ -41,6 +38,9 @@ class test_installation {
   std::filesystem::path hive_file() const { return root_ / "registry.reg"; }
   std::filesystem::path data_directory() const { return root_ / "install" / "data"; }
   std::filesystem::path database(const std::string& file_name) const { return data_directory() / file_name; }
+  // The installation folder <root>/install as the program names it: the
+  // value "path".
+  std::string install_path() const { return program_path(root_ / "install"); }
 
   // Rewrites the hive: the header, the installation key's section with
   // "path" and "version", then `body` (.reg text with full key paths, see
@@ -59,8 +59,8 @@ class test_installation {
   // "NULL"), rows in the query's order.
   std::vector<std::string> query(const std::string& database_file, const std::string& select) const;
 
-  // Runs the built netkeep binary with these words after the program name,
-  // in root() as the current folder, with ORBENTA_REGISTRY set to the hive.
+  // Runs the program under test with these words after the program name, in
+  // root() as the current folder, on the hive (run_netkeep in target.h).
   run_result run(const std::vector<std::string>& words) const;
 
  private:

@@ -1,0 +1,108 @@
+#include "tests/support/target.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <optional>
+#include <stdexcept>
+
+#include "platform/text/unicode.h"
+#include "platform/win32/error.h"
+#include "platform/win32/registry_hive_format.h"
+#include "tests/support/hive_listing.h"
+#include "tests/support/test_installation.h"
+#include "tests/support/wine_prefix.h"
+
+namespace netkeep::testing {
+namespace {
+
+namespace fs = std::filesystem;
+namespace registry = win32::registry;
+
+std::optional<std::string> read_if_present(const fs::path& file) {
+  if (!fs::exists(file)) return std::nullopt;
+  return read_file(file);
+}
+
+// The contents of hive text, independent of the order of values (which Wine
+// keeps sorted by name, where Windows and the file-backed hive keep the
+// order of creation) and of the text's layout: every key's path, then its
+// values sorted by name, with types and bytes.
+std::string hive_contents(const std::string& hive_text) {
+  const std::unique_ptr<registry::key_node> root = registry::parse_hive(hive_text, "hive");
+  std::string contents;
+  registry::for_each_key(*root, [&contents](const registry::key_node& key, std::size_t) {
+    std::wstring path;
+    for (const registry::key_node* node = &key; node->parent != nullptr; node = node->parent) {
+      path.insert(0, L"\\" + node->name);
+    }
+    std::vector<std::string> values;
+    for (std::size_t i = 0; i < key.values.size(); ++i) {
+      const registry::value_entry& value = key.values.at(i);
+      values.push_back(text::to_utf8(value.name) + " " + std::to_string(value.type) + " " + hex_bytes(value.data));
+    }
+    std::sort(values.begin(), values.end());
+    contents += "[" + text::to_utf8(path) + "]\n";
+    for (const std::string& value : values) contents += value + "\n";
+  });
+  return contents;
+}
+
+// The hive file whose contents the prefix's registry holds, with the bytes
+// that the file had then, so that a run on an unchanged file loads nothing.
+struct loaded_hive {
+  fs::path file;
+  std::optional<std::string> bytes;
+};
+std::optional<loaded_hive> loaded;
+
+run_result run_windows_program(const fs::path& hive, const std::vector<std::string>& words, const fs::path& folder) {
+  const std::optional<std::string> before = read_if_present(hive);
+  if (!loaded || loaded->file != hive || loaded->bytes != before) {
+    loaded.reset();
+    wine::load_registry(before.value_or(""));
+    loaded = loaded_hive{hive, before};
+  }
+  run_result result = wine::run(wine::windows_exe(), words, folder);
+
+  const std::string after = wine::save_registry();
+  if (hive_contents(after) != hive_contents(before.value_or(""))) {
+    write_file(hive, after);
+    loaded = loaded_hive{hive, after};
+  }
+  return result;
+}
+
+}  // namespace
+
+bool windows_target() {
+  static const bool windows = [] {
+    const char* target = std::getenv("NETKEEP_TEST_TARGET");
+    const std::string name = target != nullptr ? target : "";
+    if (name != "" && name != "linux" && name != "windows") {
+      throw std::runtime_error("NETKEEP_TEST_TARGET is '" + name + "': expected linux or windows");
+    }
+    return name == "windows";
+  }();
+  return windows;
+}
+
+fs::path scratch_folder() {
+  return windows_target() ? wine::prefix() / "drive_c" : fs::temp_directory_path();
+}
+
+std::string program_path(const fs::path& path) {
+  return windows_target() ? wine::windows_path(path) : path.string();
+}
+
+std::string system_message(std::uint32_t code) {
+  return windows_target() ? wine::system_message(code) : win32::system_message(code);
+}
+
+run_result run_netkeep(const fs::path& hive, const std::vector<std::string>& words, const fs::path& folder) {
+  if (windows_target()) return run_windows_program(hive, words, folder);
+  std::vector<std::string> argv = {NETKEEP_BINARY};
+  argv.insert(argv.end(), words.begin(), words.end());
+  return run_process(argv, folder, {"ORBENTA_REGISTRY=" + hive.string()});
+}
+
+}  // namespace netkeep::testing
