@@ -143,9 +143,19 @@ struct integrity_report {
   void repair_all(text_sink sink);
 
   // --- Registry network configuration (checks/configuration/).
+
+  // Reads "Bandwidth\Satellites" below the installation key into
+  // satellite_names, satellite_allocation_spaces, allocation_space_satellites,
+  // antenna_names, antenna_satellites and rf_devices. A satellite without a
+  // sound allocation space identifier and a moniker value that is not a
+  // string are added as problems; any other registry failure throws
+  // win32::error. A missing "Bandwidth\Satellites" reads as no network.
   void load_network_configuration(win32::registry::raw_key installation_key);
+  // Reads "Network\Properties" below the installation key into inband_sites.
   void load_inband_properties(win32::registry::raw_key installation_key);
+  // The satellite's name, else its id in decimal.
   std::wstring satellite_label(std::int64_t satellite_id) const;
+  // The names read for the antenna id joined by " aka ", else the id.
   std::wstring antenna_label(std::int64_t antenna_id) const;
 
   // --- Lookups shared by the checks (checks/database/lookups.cpp).
@@ -153,10 +163,20 @@ struct integrity_report {
     std::wstring moniker;  // or "<unknown(id)>" when not found
     bool found;
   };
+  // The moniker of a managed_device_map id; found ones are cached in
+  // managed_device_monikers. A missing id throws std::runtime_error when
+  // `must_exist`, else gives "<unknown(id)>" (and is asked again next time).
   moniker_lookup managed_device_moniker(std::int64_t id, bool must_exist);
+  // Whether the first allocation space of one of the moniker's satellites is
+  // `allocation_space`.
   bool device_on_allocation_space(const std::wstring& moniker, std::int64_t allocation_space) const;
+  // The first allocation space of the satellite of each registry entry of
+  // the device, in entry order (repeats kept); the device must exist.
   std::vector<std::int64_t> device_allocation_spaces(std::int64_t id);
+  // The one antenna of all the moniker's registry entries, else -1.
   std::int64_t device_antenna(const std::wstring& moniker) const;
+  // The name of the allocation space's first satellite, else the allocation
+  // space id in decimal.
   std::wstring allocation_space_label(std::int64_t allocation_space) const;
 
   // --- Database checks (checks/database/).

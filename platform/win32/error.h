@@ -13,6 +13,7 @@ namespace win32 {
 inline constexpr std::uint32_t error_success = 0;
 inline constexpr std::uint32_t error_file_not_found = 2;
 inline constexpr std::uint32_t error_access_denied = 5;
+inline constexpr std::uint32_t error_invalid_handle = 6;
 inline constexpr std::uint32_t error_invalid_parameter = 87;
 inline constexpr std::uint32_t error_more_data = 234;
 inline constexpr std::uint32_t error_no_more_items = 259;

@@ -126,7 +126,8 @@ using key_visitor = std::function<bool(raw_key key, const std::wstring& path, co
 // the key is visited again on leaving. A leaving call that returns false
 // means the key is gone, and the next key is looked for at the same index.
 // Subkeys are opened with generic read access when `read_only`, else with
-// generic all access; a failing open throws.
+// generic all access; a failing open throws, and so does a subkey
+// enumeration that ends with anything but error_no_more_items.
 void walk_keys(raw_key start, bool read_only, const key_visitor& visitor);
 
 }  // namespace win32::registry

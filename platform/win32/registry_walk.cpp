@@ -22,7 +22,11 @@ void walk_below(raw_key key, std::wstring& path, bool read_only, const key_visit
 
   for (std::uint32_t index = 0;;) {
     std::wstring name;
-    if (enum_key(key, index, name, room) != error_success) break;
+    const std::uint32_t result = enum_key(key, index, name, room);
+    // Any end but the last subkey (a name too long for the path buffer, a
+    // failing key) would silently leave out the subkeys after it.
+    if (result == error_no_more_items) break;
+    check(result);
     path.resize(prefix);
     path += name;
     key_handle subkey = open_key(key, name, read_only ? generic_read : generic_all);

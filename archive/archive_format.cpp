@@ -1,0 +1,106 @@
+#include "archive/archive_format.h"
+
+#include <istream>
+#include <ostream>
+#include <stdexcept>
+#include <vector>
+
+#include "platform/text/unicode.h"
+
+namespace netkeep::archive {
+namespace {
+
+[[noreturn]] void fail(const char* message) { throw std::runtime_error(message); }
+
+}  // namespace
+
+void archive_writer::write_bytes(const void* bytes, std::size_t count) {
+  out_.write(static_cast<const char*>(bytes), static_cast<std::streamsize>(count));
+  if (!out_) fail("failed to write to file");
+}
+
+void archive_writer::write_u32(std::uint32_t number) {
+  const unsigned char bytes[4] = {
+      static_cast<unsigned char>(number), static_cast<unsigned char>(number >> 8),
+      static_cast<unsigned char>(number >> 16), static_cast<unsigned char>(number >> 24)};
+  write_bytes(bytes, sizeof bytes);
+}
+
+void archive_writer::write_header(std::uint32_t version) {
+  write_bytes(magic.data(), magic.size());
+  write_u32(version);
+}
+
+void archive_writer::write_name(std::wstring_view name, std::size_t limit) {
+  const std::string units = text::to_utf16le(name);
+  const std::size_t length = units.size() / 2;
+  if (length >= limit || length > 0xFFFF) fail("string buffer overflow");
+  const unsigned char prefix[2] = {static_cast<unsigned char>(length), static_cast<unsigned char>(length >> 8)};
+  write_bytes(prefix, sizeof prefix);
+  write_bytes(units.data(), units.size());
+}
+
+void archive_writer::write_end_of_list() {
+  const unsigned char zero[2] = {0, 0};
+  write_bytes(zero, sizeof zero);
+}
+
+void archive_writer::write_value(std::wstring_view name, std::uint32_t type, std::string_view data) {
+  write_name(name, registry_name_limit);
+  write_u32(type);
+  write_u32(static_cast<std::uint32_t>(data.size()));
+  write_bytes(data.data(), data.size());
+}
+
+void archive_reader::read_bytes(void* bytes, std::size_t count) {
+  in_.read(static_cast<char*>(bytes), static_cast<std::streamsize>(count));
+  if (static_cast<std::size_t>(in_.gcount()) != count) fail("failed to read from file");
+}
+
+std::uint32_t archive_reader::read_u32() {
+  unsigned char bytes[4];
+  read_bytes(bytes, sizeof bytes);
+  return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+         static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+std::uint32_t archive_reader::read_header() {
+  char found[magic.size()];
+  read_bytes(found, sizeof found);
+  if (std::string_view(found, sizeof found) != magic) fail("The specified file is not an exported database.");
+  const std::uint32_t version = read_u32();
+  if (version > current_version) fail("Unsupported netkeep archive format.");
+  return version;
+}
+
+std::wstring archive_reader::read_name(std::size_t limit) {
+  unsigned char prefix[2];
+  read_bytes(prefix, sizeof prefix);
+  const std::size_t length = prefix[0] | static_cast<std::size_t>(prefix[1]) << 8;
+  if (length >= limit) fail("string buffer overflow");
+  std::string units(length * 2, '\0');
+  read_bytes(units.data(), units.size());
+  return text::from_utf16le(units);
+}
+
+std::string archive_reader::read_value_data() {
+  const std::uint32_t size = read_u32();
+  if (size >= value_size_limit) fail("unexpectedly large registry value >16MB");
+  std::string data(size, '\0');
+  read_bytes(data.data(), data.size());
+  return data;
+}
+
+void copy_contents(std::istream& in, std::ostream& out, std::uint64_t count) {
+  std::vector<char> buffer(static_cast<std::size_t>(count < copy_chunk_bytes ? count : copy_chunk_bytes));
+  while (count > 0) {
+    const std::size_t chunk = static_cast<std::size_t>(count < buffer.size() ? count : buffer.size());
+    in.read(buffer.data(), static_cast<std::streamsize>(chunk));
+    if (static_cast<std::size_t>(in.gcount()) != chunk) fail("unexpected");
+    out.write(buffer.data(), static_cast<std::streamsize>(chunk));
+    if (!out) fail("unexpected");
+    count -= chunk;
+  }
+}
+
+}  // namespace netkeep::archive

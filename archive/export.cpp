@@ -1,0 +1,88 @@
+#include "archive/export.h"
+
+#include <cstdint>
+#include <fstream>
+#include <stdexcept>
+
+#include "archive/archive_format.h"
+#include "archive/data_files.h"
+#include "archive/fixed_tables.h"
+#include "archive/replacement_file.h"
+#include "platform/text/unicode.h"
+
+namespace netkeep::archive {
+namespace {
+
+namespace registry = win32::registry;
+
+// RegEnumValueW's name buffer in wide characters, terminator included.
+constexpr std::uint32_t value_name_chars = 256;
+// Registry data are read into a buffer of this size; larger data fail with
+// the registry's more-data error.
+constexpr std::uint32_t value_buffer_bytes = 1024;
+// File lengths are taken as 32-bit signed file positions.
+constexpr std::streamoff largest_file_bytes = 0x7FFFFFFF;
+
+// Writes the value list of `key`, whose path relative to the installation
+// key is `path`, with its terminator.
+void write_values(archive_writer& out, registry::raw_key key, const std::wstring& path) {
+  char buffer[value_buffer_bytes];
+  for (std::uint32_t index = 0;; ++index) {
+    std::wstring name;
+    const std::uint32_t result = registry::enum_value(key, index, name, value_name_chars);
+    // Anything but the end of the list would silently drop the values after
+    // it.
+    if (result == win32::error_no_more_items) break;
+    win32::check(result);
+    if (name.empty() || is_preserved_value(path, name, table_mode::export_mode)) continue;
+    const registry::value_info info = registry::query_value(key, name, buffer, sizeof buffer);
+    out.write_value(name, info.type, std::string_view(buffer, info.size));
+  }
+  out.write_end_of_list();
+}
+
+void write_key_tree(archive_writer& out, registry::raw_key installation_key) {
+  registry::walk_keys(installation_key, true,
+                      [&out](registry::raw_key key, const std::wstring& path, const std::wstring& name, bool entering) {
+                        if (!entering) {
+                          out.write_end_of_list();  // the key's subkey list
+                          return true;
+                        }
+                        if (is_excluded_key(path, table_mode::export_mode)) return false;
+                        out.write_name(name, registry_name_limit);
+                        write_values(out, key, path);
+                        return true;
+                      });
+  out.write_end_of_list();
+}
+
+void write_file(archive_writer& out, const data_file& file) {
+  out.write_name(file.archive_name, file_name_limit);
+  std::ifstream in(file.path, std::ios::binary);
+  if (!in) throw std::runtime_error("failed to open file");
+  in.seekg(0, std::ios::end);
+  const std::streamoff length = in.tellg();
+  if (length < 0) throw std::runtime_error("unexpected");
+  if (length > largest_file_bytes) {
+    throw std::runtime_error("file too large to export: " + text::to_utf8(file.archive_name));
+  }
+  in.seekg(0, std::ios::beg);
+  out.write_u32(static_cast<std::uint32_t>(length));
+  copy_contents(in, out.stream(), static_cast<std::uint64_t>(length));
+}
+
+}  // namespace
+
+void export_installation(registry::raw_key installation_key, const std::wstring& data_directory,
+                         const std::wstring& archive_name) {
+  replacement_file archive(text::to_path(archive_name));
+  archive_writer out(archive.stream());
+  out.write_header();
+  write_values(out, installation_key, L"");
+  write_key_tree(out, installation_key);
+  for (const data_file& file : list_data_files(text::to_path(data_directory), {L".db"})) write_file(out, file);
+  out.write_end_of_list();
+  archive.commit("failed to write to file");
+}
+
+}  // namespace netkeep::archive

@@ -1,0 +1,16 @@
+#include "archive/import.h"
+#include "cli/handlers.h"
+#include "cli/runner.h"
+#include "platform/installation/installation.h"
+
+namespace netkeep {
+
+void import_command(int count, wchar_t** words) {
+  cli::run_handler(count, words, true, [](const std::wstring& file_name) {
+    cli::run_phase(L"importing: ", [file_name] {
+      archive::import_installation(installation::key.get(), installation::data_directory, file_name);
+    });
+  });
+}
+
+}  // namespace netkeep

@@ -1,0 +1,47 @@
+#include "archive/replacement_file.h"
+
+#include <stdexcept>
+#include <string>
+
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace netkeep {
+namespace {
+
+long process_id() {
+#ifdef _WIN32
+  return _getpid();
+#else
+  return static_cast<long>(::getpid());
+#endif
+}
+
+}  // namespace
+
+replacement_file::replacement_file(std::filesystem::path target) : target_(std::move(target)) {
+  temporary_ = target_.parent_path() / ("netkeep-" + std::to_string(process_id()) + ".tmp");
+  std::error_code ignored;
+  if (std::filesystem::is_directory(target_, ignored)) throw std::runtime_error("failed to open file");
+  out_.open(temporary_, std::ios::binary | std::ios::trunc);
+  if (!out_) throw std::runtime_error("failed to open file");
+}
+
+replacement_file::~replacement_file() {
+  if (committed_) return;
+  out_.close();
+  std::error_code ignored;
+  std::filesystem::remove(temporary_, ignored);
+}
+
+void replacement_file::commit(const char* close_failure) {
+  out_.close();
+  if (!out_) throw std::runtime_error(close_failure);
+  std::filesystem::rename(temporary_, target_);
+  committed_ = true;
+}
+
+}  // namespace netkeep

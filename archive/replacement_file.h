@@ -1,0 +1,39 @@
+#pragma once
+// A file that replaces its target only once it is complete: it is written
+// beside the target under a temporary name and renamed over the target at
+// the end, so that the target is always either the old file or the whole new
+// one, never a partial file.
+
+#include <filesystem>
+#include <fstream>
+
+namespace netkeep {
+
+class replacement_file {
+ public:
+  // Creates "netkeep-<process id>.tmp" in the target's folder for binary
+  // writing, replacing a leftover of that name (a short name, so that a
+  // target whose name is as long as the file system allows can still be
+  // written). Throws std::runtime_error("failed to open file")
+  // when it cannot be created or when the target is a folder.
+  explicit replacement_file(std::filesystem::path target);
+  // Removes the temporary file unless commit() succeeded.
+  ~replacement_file();
+  replacement_file(const replacement_file&) = delete;
+  replacement_file& operator=(const replacement_file&) = delete;
+
+  std::ostream& stream() { return out_; }
+
+  // Closes the temporary file and renames it over the target. Throws
+  // std::runtime_error(close_failure) when the close (the last write) fails,
+  // and std::filesystem::filesystem_error when the rename fails.
+  void commit(const char* close_failure);
+
+ private:
+  std::filesystem::path target_;
+  std::filesystem::path temporary_;
+  std::ofstream out_;
+  bool committed_ = false;
+};
+
+}  // namespace netkeep

@@ -1,0 +1,146 @@
+// The inband state and inband channel checks. An inband names four devices
+// in inband_channel: its managed modulator and demodulator (column device)
+// and the home demodulator and modulator (column home_device), told apart
+// by the channel number. Each device must be known to the registry network
+// configuration, and all of them must sit on one satellite.
+
+#include <array>
+#include <set>
+#include <sstream>
+
+#include "report/integrity_report.h"
+#include "report/repair_actions.h"
+
+namespace netkeep {
+namespace {
+
+struct inband_device_role {
+  const wchar_t* text;        // in problem texts and the repair's description
+  const wchar_t* line_label;  // a line of the mismatch text
+  const char* query;          // reads the role's moniker of one inband
+  const char* column;         // the inband_channel column that holds it
+  std::int32_t number;        // the inband_channel number that holds it
+};
+
+// Always processed in this order.
+constexpr std::array<inband_device_role, 4> inband_device_roles = {{
+    {L"managed modulator", L"    Managed modulator '",
+     "SELECT device      FROM inband_channel WHERE inband=? AND number=0", "device", 0},
+    {L"managed demodulator", L"    Managed demodulator '",
+     "SELECT device      FROM inband_channel WHERE inband=? AND number=1", "device", 1},
+    {L"home demodulator", L"    Home demodulator '",
+     "SELECT home_device FROM inband_channel WHERE inband=? AND number=0", "home_device", 0},
+    {L"home modulator", L"    Home modulator '",
+     "SELECT home_device FROM inband_channel WHERE inband=? AND number=1", "home_device", 1},
+}};
+constexpr std::size_t managed_modulator = 0;
+constexpr std::size_t managed_demodulator = 1;
+constexpr std::size_t home_demodulator = 2;
+constexpr std::size_t home_modulator = 3;
+
+// The moniker that `sql` reads for the inband; empty when there is no row or
+// the column says "(none)". An empty moniker means the role has no device.
+std::wstring inband_query(const sqlite::database& db, const char* sql, std::int64_t inband_id) {
+  sqlite::statement query(db, sql);
+  query.bind_int64(1, inband_id);
+  std::wstring moniker = query.step() ? query.column_text(0) : std::wstring();
+  if (moniker == L"(none)") moniker.clear();
+  return moniker;
+}
+
+}  // namespace
+
+void integrity_report::check_inband_states() {
+  sqlite::statement inbands(switching_db, "SELECT id FROM inband_state");
+  while (inbands.step()) {
+    const std::int64_t inband_id = inbands.column_int64(0);
+
+    std::array<std::wstring, 4> monikers;
+    for (std::size_t role = 0; role < inband_device_roles.size(); ++role) {
+      monikers[role] = inband_query(switching_db, inband_device_roles[role].query, inband_id);
+    }
+
+    // A device listed in several RF chains has no one satellite: it takes
+    // no part here (the RF chain check reports it).
+    std::array<std::int64_t, 4> satellites{};
+    std::set<std::int64_t> distinct_satellites;
+    for (std::size_t role = 0; role < inband_device_roles.size(); ++role) {
+      if (monikers[role].empty()) continue;
+      const auto [first, end] = rf_devices.equal_range(monikers[role]);
+      const auto entries = std::distance(first, end);
+      if (entries == 1) {
+        satellites[role] = first->second.satellite_id;
+        distinct_satellites.insert(satellites[role]);
+      } else if (entries == 0) {
+        const inband_device_role& r = inband_device_roles[role];
+        std::wostringstream text;
+        text << L"The " << r.text << L" '" << monikers[role] << L"' for site " << inband_label(inband_id)
+             << L" is not associated with a satellite.";
+        add_problem(text.str(), clear_inband_channel_binding(r.text, r.column, inband_id, r.number, this));
+      }
+    }
+
+    if (distinct_satellites.size() >= 2) {
+      std::wostringstream text;
+      text << L"A mismatch was detected in the associated satellite between two or more managed and home state "
+              L"devices for site "
+           << inband_label(inband_id) << L".";
+      for (std::size_t role = 0; role < inband_device_roles.size(); ++role) {
+        if (monikers[role].empty()) continue;
+        text << L"\n"
+             << inband_device_roles[role].line_label << monikers[role] << L"' is associated with satellite '"
+             << satellite_label(satellites[role]) << L"'.";
+      }
+      add_problem(text.str());
+    }
+
+    // The satellite of the home devices, recorded for the managed antenna
+    // when both are unambiguous. A later inband with the same antenna wins.
+    std::int64_t home_satellite;
+    const bool has_home_demodulator = !monikers[home_demodulator].empty();
+    const bool has_home_modulator = !monikers[home_modulator].empty();
+    if (has_home_demodulator && has_home_modulator) {
+      if (satellites[home_demodulator] != satellites[home_modulator]) continue;
+      home_satellite = satellites[home_demodulator];
+    } else if (has_home_demodulator) {
+      home_satellite = satellites[home_demodulator];
+    } else if (has_home_modulator) {
+      home_satellite = satellites[home_modulator];
+    } else {
+      continue;
+    }
+    if (home_satellite < 0) continue;
+
+    std::int64_t managed_antenna;
+    const bool has_managed_modulator = !monikers[managed_modulator].empty();
+    const bool has_managed_demodulator = !monikers[managed_demodulator].empty();
+    if (has_managed_modulator && has_managed_demodulator) {
+      managed_antenna = device_antenna(monikers[managed_modulator]);
+      if (managed_antenna != device_antenna(monikers[managed_demodulator])) continue;
+    } else if (has_managed_modulator) {
+      managed_antenna = device_antenna(monikers[managed_modulator]);
+    } else if (has_managed_demodulator) {
+      managed_antenna = device_antenna(monikers[managed_demodulator]);
+    } else {
+      continue;
+    }
+    if (managed_antenna < 0) continue;
+
+    antenna_home_satellites[managed_antenna] = home_satellite;
+  }
+}
+
+void integrity_report::check_inband_channel_devices() {
+  // The device column is read as a number here, under SQLite's conversion
+  // rules: a moniker that does not read as a number gives 0 and is skipped.
+  sqlite::statement rows(switching_db, "SELECT [device] FROM inband_channel");
+  std::set<std::int64_t> seen;
+  while (rows.step()) {
+    const std::int64_t device = rows.column_int64(0);
+    if (device == 0) continue;
+    if (seen.insert(device).second) continue;
+    add_problem(L"The device '" + managed_device_moniker(device, false).moniker + L"' is in use my multiple inbands.");
+  }
+}
+
+}  // namespace netkeep

@@ -1,0 +1,41 @@
+// The site data loading step and the site inband check. Sites are named in
+// Network.db; the registry's per-site inband property links each site to
+// its inband, whose state lives in Switching.db.
+
+#include <sstream>
+#include <stdexcept>
+
+#include "platform/installation/installation.h"
+#include "report/integrity_report.h"
+#include "report/repair_actions.h"
+
+namespace netkeep {
+
+void integrity_report::check_site_data() {
+  {
+    sqlite::statement rows(network_db, "SELECT id, site_name FROM site_data");
+    while (rows.step()) {
+      const std::int64_t id = rows.column_int64(0);
+      site_names.emplace(id, rows.column_text(1));  // the first row of an id wins
+    }
+  }
+  load_inband_properties(installation::key.get());
+}
+
+void integrity_report::check_site_inbands() {
+  for (const auto& [inband_id, site_id] : inband_sites) {
+    std::int32_t count;
+    {
+      sqlite::statement query(switching_db, "SELECT count (id) FROM inband_state WHERE id=?");
+      query.bind_int64(1, inband_id);
+      if (!query.step()) throw std::runtime_error("no result");
+      count = query.column_int(0);
+    }
+    if (count != 0) continue;
+    std::wostringstream text;
+    text << L"The site " << site_label(site_id) << L" refers to a non existent inband (id: " << inband_id << L")";
+    add_problem(text.str(), delete_inband_property(site_id, this));
+  }
+}
+
+}  // namespace netkeep

@@ -1,0 +1,53 @@
+#pragma once
+// The hive file on disk: reading it, replacing it atomically, and the lock
+// that serialises the sessions of several processes on one hive.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace win32::registry {
+
+// The bytes of the file, or nothing when it does not exist. Other failures
+// throw std::runtime_error naming the file.
+std::optional<std::string> read_hive_file(const std::filesystem::path& file);
+
+// Replaces the file's contents atomically: a temporary file in the same
+// folder is written, flushed to disk and renamed over the file (a symbolic
+// link is followed, not replaced), then the folder is flushed. A crash at
+// any moment leaves the old or the new file, never a partial one. On failure
+// the temporary file is removed, the file is unchanged and
+// std::runtime_error names the file and the reason. The new file keeps the
+// old one's permissions (0644 for a new file).
+void replace_hive_file(const std::filesystem::path& file, std::string_view contents);
+
+// An exclusive advisory lock (flock) on the sidecar file "<hive>.lock" in
+// the hive's folder, held while the object lives. The sidecar is never
+// removed: removing it would let two processes lock different files.
+class hive_lock {
+ public:
+  hive_lock() = default;
+  ~hive_lock();
+  hive_lock(hive_lock&& other) noexcept;
+  hive_lock& operator=(hive_lock&& other) noexcept;
+  hive_lock(const hive_lock&) = delete;
+  hive_lock& operator=(const hive_lock&) = delete;
+
+  // Waits until no other process holds the lock of `hive` and takes it.
+  // When the sidecar can be neither created nor opened (a read-only or
+  // missing folder) or cannot be locked, holds nothing and the caller goes
+  // on without the lock: reading still works, and a write-back will fail on
+  // its own with a clear error.
+  static hive_lock acquire(const std::filesystem::path& hive);
+
+  bool held() const { return fd_ >= 0; }
+
+ private:
+  explicit hive_lock(int fd) : fd_(fd) {}
+  void release() noexcept;
+
+  int fd_ = -1;
+};
+
+}  // namespace win32::registry

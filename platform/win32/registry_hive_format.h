@@ -1,0 +1,37 @@
+#pragma once
+// The text format of the hive file: the registry export format ("Windows
+// Registry Editor Version 5.00"), restricted to keys below
+// HKEY_LOCAL_MACHINE.
+//
+// Reading accepts that header or "REGEDIT4"; UTF-8 with or without a byte
+// order mark and UTF-16LE with one; LF or CRLF line ends; comment lines
+// (";"), blank lines; sections "[HKEY_LOCAL_MACHINE\a\b]" (missing parents
+// are implied, a repeated section merges into its key) and key deletions
+// "[-HKEY_LOCAL_MACHINE\a]"; values "name"="text" (escapes \\ and \" only),
+// @= for the default value, dword:xxxxxxxx, hex:... and hex(type):... with
+// "\" line continuations, and value deletions "name"=-. An empty file is an
+// empty hive.
+//
+// Writing produces UTF-8 without a byte order mark and LF line ends, every
+// key as a section (so keys without values survive), depth first in
+// enumeration order, and every value in a form that restores its type and
+// bytes exactly: a string only for REG_SZ data that are one clean terminated
+// UTF-16 string, dword: only for REG_DWORD data of four bytes, hex otherwise.
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/win32/registry_tree.h"
+
+namespace win32::registry {
+
+// Parses the bytes of a hive file into a tree whose root stands for
+// HKEY_LOCAL_MACHINE. A malformed file throws std::runtime_error with the
+// message "<file_name>:<line>: <problem>".
+std::unique_ptr<key_node> parse_hive(std::string_view bytes, const std::string& file_name);
+
+// The text of the hive file for the tree below `root`.
+std::string format_hive(const key_node& root);
+
+}  // namespace win32::registry

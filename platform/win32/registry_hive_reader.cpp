@@ -1,0 +1,352 @@
+// Reading the hive file; the format is described in registry_hive_format.h.
+
+#include <algorithm>
+#include <functional>
+#include <stdexcept>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/text/unicode.h"
+#include "platform/win32/registry.h"
+#include "platform/win32/registry_hive_format.h"
+#include "platform/win32/registry_names.h"
+
+namespace win32::registry {
+namespace {
+
+constexpr std::wstring_view header_v5 = L"Windows Registry Editor Version 5.00";
+constexpr std::wstring_view header_v4 = L"REGEDIT4";
+constexpr std::wstring_view root_name = L"HKEY_LOCAL_MACHINE";
+
+// The registry itself refuses keys nested deeper than this.
+constexpr std::size_t max_key_depth = 512;
+
+bool is_blank(wchar_t c) { return c == L' ' || c == L'\t'; }
+
+std::wstring_view trim(std::wstring_view text) {
+  while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+int hex_digit(wchar_t c) {
+  if (c >= L'0' && c <= L'9') return c - L'0';
+  if (c >= L'a' && c <= L'f') return c - L'a' + 10;
+  if (c >= L'A' && c <= L'F') return c - L'A' + 10;
+  return -1;
+}
+
+// Removes `prefix` (ASCII, compared case-insensitively) from the front of
+// `text`; false when it is not there.
+bool consume_prefix(std::wstring_view& text, std::wstring_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    wchar_t c = text[i];
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    if (c != prefix[i]) return false;
+  }
+  text.remove_prefix(prefix.size());
+  return true;
+}
+
+// The lines of the file, decoded, without their line ends. UTF-8 lines are
+// decoded one at a time so that a large file is not held twice as wide text.
+class line_source {
+ public:
+  explicit line_source(std::string_view bytes) {
+    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
+      wide_ = netkeep::text::from_utf16le(bytes.substr(2));
+      is_wide_ = true;
+    } else {
+      if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+      bytes_ = bytes;
+    }
+  }
+
+  // The next line, or false after the last; number() is then its number.
+  bool next(std::wstring& line) {
+    const std::size_t size = is_wide_ ? wide_.size() : bytes_.size();
+    if (position_ >= size) return false;
+    ++number_;
+    std::size_t end;
+    if (is_wide_) {
+      end = wide_.find(L'\n', position_);
+      if (end == std::wstring::npos) end = size;
+      line.assign(wide_, position_, end - position_);
+    } else {
+      end = bytes_.find('\n', position_);
+      if (end == std::string_view::npos) end = size;
+      const std::string_view bytes = bytes_.substr(position_, end - position_);
+      if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        line.assign(bytes.begin(), bytes.end());  // reuses the line's buffer
+      } else {
+        line = netkeep::text::from_utf8(bytes);
+      }
+    }
+    position_ = end + 1;
+    if (!line.empty() && line.back() == L'\r') line.pop_back();
+    return true;
+  }
+
+  std::size_t number() const { return number_; }
+
+ private:
+  bool is_wide_ = false;
+  std::wstring wide_;
+  std::string_view bytes_;
+  std::size_t position_ = 0;
+  std::size_t number_ = 0;
+};
+
+class hive_parser {
+ public:
+  hive_parser(std::string_view bytes, const std::string& file_name) : lines_(bytes), file_name_(file_name) {}
+
+  std::unique_ptr<key_node> parse() {
+    std::wstring line;
+    if (!lines_.next(line)) return std::move(root_);
+    const std::wstring_view header = trim(line);
+    if (header != header_v5 && header != header_v4) fail("expected the header \"Windows Registry Editor Version 5.00\"");
+    while (lines_.next(line)) {
+      const std::wstring_view text = trim(line);
+      if (text.empty() || text.front() == L';') continue;
+      if (text.front() == L'[') {
+        read_section(text);
+      } else if (text.front() == L'"' || text.front() == L'@') {
+        read_value(text);
+      } else {
+        fail("expected a value or a section");
+      }
+    }
+    drop_deleted_and_sort();
+    return std::move(root_);
+  }
+
+ private:
+  // Identifies a subkey while loading, before the subkey lists are sorted.
+  struct child_ref {
+    const key_node* parent;
+    std::u16string_view folded;
+    bool operator==(const child_ref&) const = default;
+  };
+  struct child_ref_hash {
+    std::size_t operator()(const child_ref& ref) const {
+      return std::hash<const void*>()(ref.parent) * 31 + std::hash<std::u16string_view>()(ref.folded);
+    }
+  };
+
+  [[noreturn]] void fail(const std::string& problem) const { fail_at(lines_.number(), problem); }
+
+  [[noreturn]] void fail_at(std::size_t line, const std::string& problem) const {
+    throw std::runtime_error(file_name_ + ":" + std::to_string(line) + ": " + problem);
+  }
+
+  void read_section(std::wstring_view text) {
+    if (text.back() != L']') fail("expected \"]\" at the end of the section");
+    text = text.substr(1, text.size() - 2);
+    const bool deletion = !text.empty() && text.front() == L'-';
+    if (deletion) text.remove_prefix(1);
+
+    std::vector<std::wstring_view> names;
+    for (std::size_t start = 0;;) {
+      const std::size_t end = text.find(L'\\', start);
+      names.push_back(text.substr(start, end == std::wstring_view::npos ? std::wstring_view::npos : end - start));
+      if (end == std::wstring_view::npos) break;
+      start = end + 1;
+    }
+    if (fold_name(names.front()) != fold_name(root_name)) fail("expected a key of HKEY_LOCAL_MACHINE");
+    if (names.size() > max_key_depth) fail("key nested too deeply");
+    key_node* key = root_.get();
+    for (std::size_t i = 1; i < names.size() && key != nullptr; ++i) {
+      const std::wstring_view name = names[i];
+      if (name.empty()) fail("empty key name");
+      if (netkeep::text::utf16_length(name) > max_key_name_length) fail("key name longer than 255 characters");
+      if (!is_storable_name(name)) fail("key name with characters that cannot be stored");
+      std::u16string folded = fold_name(name);
+      // Sections usually share most of their path with the one before.
+      if (i <= path_.size() && path_[i - 1]->folded == folded) {
+        key = path_[i - 1];
+        continue;
+      }
+      path_.resize(i - 1);
+      key = deletion ? find_child(*key, folded) : &child(*key, name, std::move(folded));
+      if (key != nullptr) path_.push_back(key);
+    }
+    current_ = deletion ? nullptr : key;
+    if (deletion) {
+      path_.clear();
+      if (key != nullptr) delete_key(*key);
+    }
+  }
+
+  key_node* find_child(const key_node& parent, std::u16string_view folded) {
+    auto found = children_.find({&parent, folded});
+    return found == children_.end() ? nullptr : found->second;
+  }
+
+  key_node& child(key_node& parent, std::wstring_view name, std::u16string folded) {
+    if (key_node* existing = find_child(parent, folded)) return *existing;
+    key_node& added = parent.children.append_unsorted(std::make_unique<key_node>(std::wstring(name), &parent));
+    children_.emplace(child_ref{&parent, added.folded}, &added);
+    return added;
+  }
+
+  // Marks the key (the root: its subkeys) deleted; deleted keys are dropped
+  // when loading ends, and a later section of the same path starts afresh.
+  void delete_key(key_node& key) {
+    if (&key != root_.get()) {
+      key.deleted = true;
+      children_.erase({key.parent, key.folded});
+      return;
+    }
+    for (std::size_t i = 0; i < key.children.size(); ++i) delete_key(key.children.at(i));
+    key.values.clear();
+  }
+
+  void read_value(std::wstring_view text) {
+    std::wstring name;
+    if (text.front() == L'@') {
+      text.remove_prefix(1);
+    } else if (!read_quoted(text, name)) {
+      fail("malformed value name");
+    }
+    if (netkeep::text::utf16_length(name) > max_value_name_length) fail("value name too long");
+    if (!is_storable_name(name)) fail("value name with characters that cannot be stored");
+    text = trim(text);
+    if (text.empty() || text.front() != L'=') fail("expected \"=\" after the value name");
+    text = trim(text.substr(1));
+    if (current_ == nullptr) fail("value outside of a key section");
+
+    std::u16string folded = fold_name(name);
+    if (text == L"-") {
+      current_->values.erase(folded);
+      return;
+    }
+    std::uint32_t type;
+    std::string data;
+    if (!text.empty() && text.front() == L'"') {
+      std::wstring content;
+      if (!read_quoted(text, content) || !text.empty()) fail("malformed string value");
+      type = reg_sz;
+      data = netkeep::text::to_utf16le(content);
+      data.append(2, '\0');
+    } else if (consume_prefix(text, L"dword:")) {
+      type = reg_dword;
+      data = read_dword(text);
+    } else if (consume_prefix(text, L"hex")) {
+      type = read_hex_type(text);
+      data = read_hex_bytes(text);
+    } else {
+      fail("unrecognized value data");
+    }
+    current_->values.set(std::move(name), std::move(folded), type, std::move(data));
+  }
+
+  // Reads a quoted string with the escapes \\ and \" from the front of
+  // `text`, leaving what follows the closing quote.
+  static bool read_quoted(std::wstring_view& text, std::wstring& out) {
+    if (text.empty() || text.front() != L'"') return false;
+    for (std::size_t i = 1; i < text.size(); ++i) {
+      const wchar_t c = text[i];
+      if (c == L'"') {
+        text.remove_prefix(i + 1);
+        return true;
+      }
+      if (c == L'\\') {
+        if (i + 1 == text.size() || (text[i + 1] != L'\\' && text[i + 1] != L'"')) return false;
+        ++i;
+      }
+      out += text[i];
+    }
+    return false;
+  }
+
+  std::string read_dword(std::wstring_view digits) const {
+    if (digits.size() != 8) fail("expected eight hex digits after dword:");
+    std::uint32_t number = 0;
+    for (wchar_t c : digits) {
+      const int digit = hex_digit(c);
+      if (digit < 0) fail("expected eight hex digits after dword:");
+      number = (number << 4) | static_cast<std::uint32_t>(digit);
+    }
+    std::string data(4, '\0');
+    for (int i = 0; i < 4; ++i) data[i] = static_cast<char>((number >> (8 * i)) & 0xFF);
+    return data;
+  }
+
+  // After "hex": ":" (binary) or "(type):".
+  std::uint32_t read_hex_type(std::wstring_view& text) const {
+    std::uint32_t type = reg_binary;
+    if (!text.empty() && text.front() == L'(') {
+      const std::size_t close = text.find(L')');
+      if (close == std::wstring_view::npos || close == 1 || close > 9) fail("malformed hex value type");
+      type = 0;
+      for (wchar_t c : text.substr(1, close - 1)) {
+        const int digit = hex_digit(c);
+        if (digit < 0) fail("malformed hex value type");
+        type = (type << 4) | static_cast<std::uint32_t>(digit);
+      }
+      text.remove_prefix(close + 1);
+    }
+    if (text.empty() || text.front() != L':') fail("expected \":\" after hex");
+    text.remove_prefix(1);
+    return type;
+  }
+
+  // A list of two-digit hex bytes separated by commas; a trailing backslash
+  // continues the list on the next line.
+  std::string read_hex_bytes(std::wstring_view first_line) {
+    const std::size_t value_line = lines_.number();
+    std::wstring list(trim(first_line));
+    std::wstring next;
+    while (!list.empty() && list.back() == L'\\') {
+      list.pop_back();
+      if (!lines_.next(next)) fail("hex value continued past the end of the file");
+      list += trim(next);
+    }
+    std::string data;
+    data.reserve(list.size() / 3 + 1);
+    std::wstring_view rest = trim(list);
+    while (!rest.empty()) {
+      const std::size_t comma = rest.find(L',');
+      const std::wstring_view item = trim(rest.substr(0, comma));
+      const int high = item.size() == 2 ? hex_digit(item[0]) : -1;
+      const int low = item.size() == 2 ? hex_digit(item[1]) : -1;
+      if (high < 0 || low < 0) fail_at(value_line, "expected two-digit hex bytes separated by commas");
+      data += static_cast<char>(high * 16 + low);
+      if (comma == std::wstring_view::npos) break;
+      rest.remove_prefix(comma + 1);
+      if (trim(rest).empty()) fail_at(value_line, "expected a hex byte after \",\"");
+    }
+    return data;
+  }
+
+  void drop_deleted_and_sort() {
+    std::vector<key_node*> pending{root_.get()};
+    while (!pending.empty()) {
+      key_node* key = pending.back();
+      pending.pop_back();
+      key->children.sort_dropping_deleted();
+      for (std::size_t i = 0; i < key->children.size(); ++i) pending.push_back(&key->children.at(i));
+    }
+  }
+
+  line_source lines_;
+  const std::string& file_name_;
+  std::unique_ptr<key_node> root_ = std::make_unique<key_node>();
+  // The key that values go to: the last section's, null before the first
+  // section and after a deletion.
+  key_node* current_ = nullptr;
+  // The keys of the last section's path below the root, for reuse.
+  std::vector<key_node*> path_;
+  // Every live key while loading, by parent and folded name.
+  std::unordered_map<child_ref, key_node*, child_ref_hash> children_;
+};
+
+}  // namespace
+
+std::unique_ptr<key_node> parse_hive(std::string_view bytes, const std::string& file_name) {
+  return hive_parser(bytes, file_name).parse();
+}
+
+}  // namespace win32::registry

@@ -1,0 +1,85 @@
+#include "platform/win32/registry_names.h"
+
+#include <array>
+#include <locale>
+#include <memory>
+#include <stdexcept>
+
+#include "platform/text/unicode.h"
+
+namespace win32::registry {
+namespace {
+
+bool is_surrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
+
+// The upper case of every basic-plane code unit, built once.
+using upper_table = std::array<char16_t, 0x10000>;
+
+std::unique_ptr<upper_table> build_upper_table() {
+  auto table = std::make_unique<upper_table>();
+  std::array<wchar_t, 0x10000> units;
+  for (std::size_t c = 0; c < units.size(); ++c) units[c] = static_cast<wchar_t>(c);
+  try {
+    const std::locale c_utf8("C.UTF-8");
+    std::use_facet<std::ctype<wchar_t>>(c_utf8).toupper(units.data(), units.data() + units.size());
+  } catch (const std::runtime_error&) {
+    for (wchar_t& c : units) {
+      if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+    }
+  }
+  for (std::size_t c = 0; c < units.size(); ++c) {
+    const auto upper = static_cast<char32_t>(units[c]);
+    const bool keep = is_surrogate(static_cast<char32_t>(c)) || upper > 0xFFFF || is_surrogate(upper);
+    (*table)[c] = keep ? static_cast<char16_t>(c) : static_cast<char16_t>(upper);
+  }
+  return table;
+}
+
+const upper_table& upper_case() {
+  static const std::unique_ptr<upper_table> table = build_upper_table();
+  return *table;
+}
+
+}  // namespace
+
+std::u16string fold_name(std::wstring_view name) {
+  const upper_table& upper = upper_case();
+  std::u16string folded;
+  folded.reserve(name.size());
+  for (wchar_t w : name) {
+    const auto c = static_cast<char32_t>(w);
+    if (c <= 0xFFFF) {
+      folded += upper[c];
+    } else {
+      folded += netkeep::text::to_utf16(std::wstring_view(&w, 1));  // a surrogate pair, unchanged
+    }
+  }
+  return folded;
+}
+
+bool is_storable_name(std::wstring_view name) {
+  for (wchar_t w : name) {
+    const auto c = static_cast<char32_t>(w);
+    if (c == U'\r' || c == U'\n' || c > 0x10FFFF) return false;
+    if (sizeof(wchar_t) > 2 && is_surrogate(c)) return false;
+  }
+  if constexpr (sizeof(wchar_t) == 2) {
+    // Where wchar_t is UTF-16, surrogates must come in pairs.
+    const std::u16string units = netkeep::text::to_utf16(name);
+    for (std::size_t i = 0; i < units.size(); ++i) {
+      const char16_t u = units[i];
+      if (u >= 0xDC00 && u <= 0xDFFF) return false;
+      if (u >= 0xD800 && u <= 0xDBFF) {
+        if (i + 1 >= units.size() || units[i + 1] < 0xDC00 || units[i + 1] > 0xDFFF) return false;
+        ++i;
+      }
+    }
+  }
+  return true;
+}
+
+std::wstring_view c_string_view(const std::wstring& name) {
+  return std::wstring_view(name.c_str());
+}
+
+}  // namespace win32::registry

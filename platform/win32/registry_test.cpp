@@ -1,0 +1,170 @@
+// The registry operations as the program sees them, on a file-backed hive.
+#ifndef _WIN32
+
+#include "platform/win32/registry.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/win32/registry_test_support.h"
+
+namespace win32::registry::testing {
+namespace {
+
+using registry = temporary_hive;
+
+TEST_F(registry, NamesAreCaseInsensitiveAndCasePreservingAndSortUpperCased) {
+  key_handle software = make_key(local_machine(), L"Software");
+  create_key(local_machine(), L"SOFTWARE\\corvanta");
+  EXPECT_EQ(error_of([] { open_key(local_machine(), L"software\\CORVANTA", generic_read); }), error_success);
+  EXPECT_EQ(subkeys(software.get()), "corvanta ");
+  EXPECT_EQ(subkeys(local_machine()), "Software ");
+
+  key_handle order = make_key(local_machine(), L"Order");
+  for (const wchar_t* name : {L"b", L"_", L"a1", L"A", L"\u00e9", L"Z"}) create_key(order.get(), name);
+  // "_" (0x5F) sorts after every letter once the letters are upper-cased.
+  EXPECT_EQ(subkeys(order.get()), "A a1 b Z _ \xc3\xa9 ");
+  EXPECT_EQ(error_of([&] { open_key(order.get(), L"\u00c9", generic_read); }), error_success);
+}
+
+TEST_F(registry, ValuesKeepCreationOrderAndReplaceInPlace) {
+  key_handle key = make_key(local_machine(), L"Values");
+  set_text(key.get(), L"b", L"1");
+  set(key.get(), L"a", reg_dword, std::string("\x01\0\0\0", 4));
+  set_text(key.get(), L"", L"default");
+  set(key.get(), L"A", reg_binary, "xyz");
+  EXPECT_EQ(values(key.get()), "b a  ");
+  std::uint32_t type = 0;
+  EXPECT_EQ(query(key.get(), L"a", &type), "xyz");
+  EXPECT_EQ(type, reg_binary);
+  EXPECT_EQ(query(key.get(), L""), sz(L"default"));
+
+  delete_value(key.get(), L"B");
+  set_text(key.get(), L"b", L"back");
+  EXPECT_EQ(values(key.get()), "a  b ");
+  const value_info info = query_value(key.get(), L"b", nullptr, 0);  // size only
+  EXPECT_EQ(info.type, reg_sz);
+  EXPECT_EQ(info.size, 10u);
+
+  // Keys with many values look them up through an index.
+  for (int i = 0; i < 100; ++i) set_text(key.get(), L"v" + std::to_wstring(i), std::to_wstring(i));
+  delete_value(key.get(), L"V10");
+  set_text(key.get(), L"V99", L"last");
+  EXPECT_EQ(query(key.get(), L"v11"), sz(L"11"));
+  EXPECT_EQ(query(key.get(), L"v99"), sz(L"last"));
+  EXPECT_EQ(error_of([&] { query(key.get(), L"v10"); }), error_file_not_found);
+  std::wstring name;
+  ASSERT_EQ(enum_value(key.get(), 101, name, 10), error_success);
+  EXPECT_EQ(name, L"v99");
+}
+
+TEST_F(registry, FailuresGiveTheirWin32Codes) {
+  create_key(local_machine(), L"Errors\\abc\\Child");
+  key_handle key = open_key(local_machine(), L"Errors", generic_all);
+  set(key.get(), L"four", reg_binary, "1234");
+
+  EXPECT_EQ(error_of([&] { open_key(key.get(), L"missing", generic_read); }), error_file_not_found);
+  EXPECT_EQ(error_of([&] { query(key.get(), L"missing"); }), error_file_not_found);
+  EXPECT_EQ(error_of([&] { delete_value(key.get(), L"missing"); }), error_file_not_found);
+  EXPECT_EQ(error_of([&] { delete_key(key.get(), L"missing"); }), error_file_not_found);
+  EXPECT_EQ(error_of([&] { delete_key(key.get(), L"abc"); }), error_access_denied);
+
+  char buffer[4];
+  EXPECT_EQ(error_of([&] { query_value(key.get(), L"four", buffer, 3); }), error_more_data);
+  EXPECT_EQ(error_of([&] { query_value(key.get(), L"four", buffer, 4); }), error_success);
+  std::wstring name;
+  EXPECT_EQ(enum_key(key.get(), 0, name, 3), error_more_data);  // "abc" and its terminator
+  EXPECT_EQ(enum_key(key.get(), 0, name, 4), error_success);
+  EXPECT_EQ(enum_key(key.get(), 1, name, 4), error_no_more_items);
+  EXPECT_EQ(enum_value(key.get(), 0, name, 4), error_more_data);
+  EXPECT_EQ(enum_value(key.get(), 1, name, 100), error_no_more_items);
+
+  const std::wstring longest(255, L'k');
+  EXPECT_EQ(error_of([&] { create_key(key.get(), longest); }), error_success);
+  EXPECT_EQ(error_of([&] { create_key(key.get(), longest + L"k"); }), error_invalid_parameter);
+  EXPECT_EQ(error_of([&] { create_key(key.get(), L"a\\\\b"); }), error_invalid_parameter);
+  EXPECT_EQ(error_of([&] { open_key(key.get(), L"abc\\", generic_read); }), error_invalid_parameter);
+  EXPECT_EQ(error_of([&] { create_key(key.get(), L"line\nbreak"); }), error_invalid_parameter);
+  EXPECT_EQ(error_of([&] { set_text(key.get(), L"line\rbreak", L""); }), error_invalid_parameter);
+  EXPECT_EQ(error_of([&] { set_text(key.get(), std::wstring(16383, L'v'), L""); }), error_success);
+  EXPECT_EQ(error_of([&] { set_text(key.get(), std::wstring(16384, L'v'), L""); }), error_invalid_parameter);
+  EXPECT_EQ(subkeys(key.get()), "abc " + std::string(255, 'k') + " ");
+}
+
+TEST_F(registry, AccessRightsOfTheHandleAreEnforced) {
+  create_key(local_machine(), L"Rights\\Sub");
+  key_handle reader = open_key(local_machine(), L"Rights", generic_read);
+  key_handle writer = open_key(local_machine(), L"Rights", generic_write);
+  key_handle deleter = open_key(local_machine(), L"Rights", delete_access);
+
+  EXPECT_EQ(error_of([&] { set_text(reader.get(), L"v", L"x"); }), error_access_denied);
+  EXPECT_EQ(error_of([&] { create_key(reader.get(), L"New"); }), error_access_denied);
+  EXPECT_EQ(error_of([&] { delete_value(reader.get(), L"v"); }), error_access_denied);
+  set_text(writer.get(), L"v", L"x");
+  EXPECT_EQ(error_of([&] { query(writer.get(), L"v"); }), error_access_denied);
+  EXPECT_EQ(query(reader.get(), L"v"), sz(L"x"));
+  std::wstring name;
+  EXPECT_EQ(enum_key(writer.get(), 0, name, 10), error_access_denied);
+  EXPECT_EQ(enum_value(deleter.get(), 0, name, 10), error_access_denied);
+  // An existing key is only opened, for writing.
+  key_handle created = create_key(reader.get(), L"Sub");
+  EXPECT_EQ(enum_key(created.get(), 0, name, 10), error_access_denied);
+}
+
+TEST_F(registry, HandleOfADeletedKeyFails) {
+  key_handle parent = make_key(local_machine(), L"Parent");
+  key_handle doomed = make_key(parent.get(), L"Doomed");
+  set_text(doomed.get(), L"v", L"x");
+  delete_key(parent.get(), L"DOOMED");
+
+  std::wstring name;
+  EXPECT_EQ(error_of([&] { query(doomed.get(), L"v"); }), error_key_deleted);
+  EXPECT_EQ(error_of([&] { set_text(doomed.get(), L"v", L"y"); }), error_key_deleted);
+  EXPECT_EQ(error_of([&] { open_key(doomed.get(), L"", generic_read); }), error_key_deleted);
+  EXPECT_EQ(error_of([&] { create_key(doomed.get(), L"child"); }), error_key_deleted);
+  EXPECT_EQ(enum_value(doomed.get(), 0, name, 10), error_key_deleted);
+  EXPECT_EQ(subkeys(parent.get()), "");
+  // A key made again under the same name is a new, empty key.
+  EXPECT_EQ(values(make_key(parent.get(), L"Doomed").get()), "");
+  EXPECT_EQ(error_of([&] { query(doomed.get(), L"v"); }), error_key_deleted);
+}
+
+TEST_F(registry, DeleteSubkeysEmptiesADeepTreeAndKeepsTheKey) {
+  key_handle top = make_key(local_machine(), L"Top");
+  set_text(top.get(), L"kept", L"yes");
+  for (const wchar_t* path : {L"a\\b\\c\\d", L"a\\b2", L"e", L"f\\g"}) create_key(top.get(), path);
+  delete_subkeys(top.get());
+  EXPECT_EQ(subkeys(top.get()), "");
+  EXPECT_EQ(values(top.get()), "kept ");
+}
+
+TEST_F(registry, WalkVisitsDepthFirstAndGoesOnAfterADeletedKey) {
+  key_handle top = make_key(local_machine(), L"Walk");
+  for (const wchar_t* path : {L"a\\a1\\x", L"a\\a2", L"b\\b1", L"c"}) create_key(top.get(), path);
+
+  std::wstring visits;
+  walk_keys(top.get(), false, [&](raw_key key, const std::wstring& path, const std::wstring& name, bool entering) {
+    visits += (entering ? L"+" : L"-") + path + L" ";
+    if (!entering && name == L"b1") {
+      delete_key(key, name);
+      return false;
+    }
+    return name != L"a1";  // a1's subtree is skipped
+  });
+  EXPECT_EQ(visits, L"+a +a\\a1 +a\\a2 -a\\a2 -a +b +b\\b1 -b\\b1 -b +c -c ");
+
+  // Deleting every key on leaving empties the tree without skipping any.
+  std::wstring deleted;
+  walk_keys(top.get(), false, [&](raw_key key, const std::wstring& path, const std::wstring& name, bool entering) {
+    if (entering) return true;
+    delete_key(key, name);
+    deleted += path + L" ";
+    return false;
+  });
+  EXPECT_EQ(deleted, L"a\\a1\\x a\\a1 a\\a2 a b c ");
+  EXPECT_EQ(subkeys(top.get()), "");
+}
+
+}  // namespace
+}  // namespace win32::registry::testing
+
+#endif  // _WIN32

@@ -1,0 +1,161 @@
+// `import` end to end: round trips between installations, repeated imports,
+// what an import leaves alone, and damaged archives that change nothing.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/support/archive_bytes.h"
+#include "tests/support/folder_snapshot.h"
+#include "tests/support/hive_listing.h"
+#include "tests/support/sample_configuration.h"
+#include "tests/support/test_installation.h"
+
+namespace netkeep::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+
+const std::string cleared = "\r            \r";
+
+void put(const test_installation& installation, const std::string& relative, const std::string& bytes) {
+  const fs::path path = installation.data_directory() / relative;
+  fs::create_directories(path.parent_path());
+  write_file(path, bytes);
+}
+
+class ImportCommand : public ::testing::Test {
+ protected:
+  ImportCommand() {
+    source.set_registry(sample_configuration());
+    source.create_databases();
+    source.sql("Network.db", "CREATE TABLE extra(x); INSERT INTO extra VALUES ('network');");
+    put(source, "Switching/a/b.txt", "b");
+    put(source, "Switching/c.txt", "c");
+    put(source, "PIM/p.bin", "\0p"s);
+  }
+
+  // Exports the source installation and returns the archive's path.
+  fs::path export_source() {
+    run_result r = source.run({"export", "source.nka"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    return source.root() / "source.nka";
+  }
+
+  run_result import_into_target(const fs::path& archive) { return target.run({"import", archive.string()}); }
+
+  test_installation source;
+  test_installation target;
+};
+
+TEST_F(ImportCommand, AnArchiveImportedIntoAnEmptyInstallationExportsToTheSameBytes) {
+  const fs::path archive = export_source();
+  run_result r = import_into_target(archive);
+  EXPECT_EQ(r.err, cleared);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.status, 0);
+
+  ASSERT_EQ(target.run({"export", "again.nka"}).status, 0);
+  EXPECT_EQ(read_file(target.root() / "again.nka"), read_file(archive));
+  EXPECT_EQ(folder_snapshot(target.data_directory()), folder_snapshot(source.data_directory()));
+  EXPECT_EQ(target.query("Network.db", "SELECT x FROM extra"), std::vector<std::string>{"network"});
+  // The target's own installation path stays.
+  const std::string own_path = hex_bytes(sz_data(text::from_utf8((target.root() / "install").string())));
+  EXPECT_NE(hive_listing(target).find("\npath 1 " + own_path + "\n"), std::string::npos);
+}
+
+TEST_F(ImportCommand, ImportingTwiceEqualsImportingOnceAndKeepsWhatTheArchiveDoesNotMention) {
+  target.set_registry(section("") + "\n\"Mine\"=\"kept\"\n\n" + section("Local") + "\n\"v\"=dword:00000001\n\n" +
+                      section("KAT") + "\n\"LocalAddress\"=\"target address\"\n\"Port\"=dword:00000099\n");
+  target.create_databases();
+  put(target, "Network.db-journal", "journal");
+  put(target, "notes.txt", "notes");
+  put(target, "Switching/own.txt", "own");
+  put(target, "Switching/c.txt", "old c");
+  const std::string before = hive_listing(target);
+
+  const fs::path archive = export_source();
+  ASSERT_EQ(import_into_target(archive).status, 0);
+  const std::string once = hive_listing(target);
+  const auto files_once = folder_snapshot(target.data_directory());
+
+  ASSERT_EQ(import_into_target(archive).status, 0);
+  EXPECT_EQ(hive_listing(target), once);
+  EXPECT_EQ(folder_snapshot(target.data_directory()), files_once);
+
+  EXPECT_NE(once.find("Mine 1 "), std::string::npos);
+  EXPECT_NE(once.find("[Local]\nv 4 01000000\n"), std::string::npos);
+  EXPECT_NE(once.find("[KAT]\nLocalAddress 1 " + hex_bytes(sz_data(L"target address")) + "\nPort 4 10000000\n"),
+            std::string::npos)
+      << once;
+  EXPECT_NE(before, once);
+  EXPECT_EQ(files_once.at("Network.db-journal"), "journal");
+  EXPECT_EQ(files_once.at("notes.txt"), "notes");
+  EXPECT_EQ(files_once.at("Switching/own.txt"), "own");
+  EXPECT_EQ(files_once.at("Switching/c.txt"), "c");
+  EXPECT_EQ(files_once.at("Switching/a/b.txt"), "b");
+  EXPECT_EQ(files_once.at("Network.db"), read_file(source.database("Network.db")));
+}
+
+TEST_F(ImportCommand, ReadsAnArchiveOfVersionZero) {
+  const std::string archive = archive_header(0) +
+                              // no value list of the installation key
+                              archive_name(L"Net") + value_record(L"Name", 1, sz_data(L"n")) + end_of_list() +
+                              /**/ archive_name(L"Deep") + end_of_list() + end_of_list() +
+                              end_of_list() + end_of_list() + file_record(L"Switching\\new\\f.txt", "f") +
+                              end_of_list();
+  write_file(target.root() / "old.nka", archive);
+  ASSERT_EQ(import_into_target(target.root() / "old.nka").status, 0);
+  EXPECT_EQ(hive_listing(target).substr(hive_listing(target).find("[Net]")),
+            "[Net]\nName 1 6e000000\n[Net\\Deep]\n");
+  EXPECT_EQ(read_file(target.data_directory() / "Switching/new/f.txt"), "f");
+}
+
+TEST_F(ImportCommand, ADamagedArchiveChangesNothing) {
+  target.set_registry(section("Local") + "\n\"v\"=dword:00000001\n");
+  target.create_databases();
+  const std::string registry_before = hive_listing(target);
+  const auto files_before = folder_snapshot(target.data_directory());
+
+  const std::string archive = read_file(export_source());
+  const std::size_t first_file = archive.find(archive_name(L"DeviceRedundancy.db"));
+  ASSERT_NE(first_file, std::string::npos);
+  const std::size_t first_contents = first_file + archive_name(L"DeviceRedundancy.db").size() + 4;
+  struct {
+    std::string bytes;
+    std::string message;
+  } cases[] = {
+      {archive.substr(0, 5), "failed to read from file"},
+      {archive.substr(0, 12), "failed to read from file"},
+      {archive.substr(0, first_file / 2), "failed to read from file"},
+      {archive.substr(0, first_file), "failed to read from file"},
+      {archive.substr(0, first_contents + 100), "unexpected"},
+      {archive.substr(0, archive.size() - 2), "failed to read from file"},
+      {"NOTANARC" + archive.substr(8), "The specified file is not an exported database."},
+      {archive_header(3) + archive.substr(12), "Unsupported netkeep archive format."},
+      {archive.substr(0, archive.size() - 2) + file_record(L"..\\escape", "x") + end_of_list(),
+       "unsafe file name in archive: ..\\escape"},
+  };
+  for (const auto& c : cases) {
+    write_file(target.root() / "damaged.nka", c.bytes);
+    run_result r = import_into_target(target.root() / "damaged.nka");
+    EXPECT_EQ(r.err, cleared + "An error occurred: " + c.message + "\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(hive_listing(target), registry_before) << c.message;
+    EXPECT_EQ(folder_snapshot(target.data_directory()), files_before) << c.message;
+  }
+}
+
+TEST_F(ImportCommand, FileNameProblems) {
+  run_result missing = target.run({"import"});
+  EXPECT_EQ(missing.err, "An error occurred: expected filename\n");
+  EXPECT_EQ(missing.status, 1);
+
+  run_result absent = target.run({"import", "absent.nka"});
+  EXPECT_EQ(absent.err, cleared + "An error occurred: failed to open file\n");
+  EXPECT_EQ(absent.status, 1);
+}
+
+}  // namespace
+}  // namespace netkeep::testing
