@@ -93,8 +93,8 @@ void allocation_space_scan_error(fault_context& ctx) {
       sqlite::database db;
       db.open(netkeep::text::from_path(file));
       // Record header of 5 bytes, plus the id itself when it is not the key.
-      const std::size_t text_length = page_filling_record - 5 - (keyed ? 0 : 8);
-      const std::wstring description(text_length, L'Q');
+      // A blob, whose size does not depend on the database's text encoding.
+      const blob description{std::string(page_filling_record - 5 - (keyed ? 0 : 8), 'Q')};
       if (keyed) {
         execute(db, "INSERT INTO allocation_space (id, description) VALUES (?, ?)", last_allocation_space_id,
                 description);
@@ -158,7 +158,8 @@ void allocation_of_unknown_allocator(fault_context& ctx) {
 
 void allocation_scan_error(fault_context& ctx) {
   // Two allocations of one allocator on one space (the last pair in
-  // allocator order); the second carries a long comment, so that its chain
+  // allocator order); the second carries a long comment (a blob of marker
+  // bytes, whatever the text encoding), so that its chain
   // links are stored on overflow pages, and that overflow chain is broken.
   const std::int64_t first = ctx.new_allocation_id();
   const std::int64_t second = ctx.new_allocation_id();
@@ -167,7 +168,7 @@ void allocation_scan_error(fault_context& ctx) {
   execute(ctx.switching_db(),
           "INSERT INTO allocation (id, allocator, allocation_space, comment, past, future, start_frequency, "
           "bandwidth) VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
-          second, last_allocator_id, space, std::wstring(20000, L'Z'), first, 0, 14'250'000'000, 250'000);
+          second, last_allocator_id, space, blob{std::string(20000, 'Z')}, first, 0, 14'250'000'000, 250'000);
   ctx.after_close([](const std::filesystem::path& data_directory) {
     break_overflow_chain(data_directory / "Switching.db", 'Z');
   });

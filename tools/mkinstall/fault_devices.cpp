@@ -20,7 +20,8 @@ std::int64_t other_allocation_space(const network& net, const device& d) {
 // Site devices have allocations (and so rows in device_allocation); hub
 // devices have none. That decides whether an allocatable row can be deleted.
 void add_allocatable(fault_context& ctx, std::int64_t space, const device& d) {
-  execute(ctx.switching_db(), insert_allocatable, space, L"demodulator", d.moniker, 2, 1);
+  const bool modulator = d.kind == device_kind::hub_modulator || d.kind == device_kind::site_modulator;
+  execute(ctx.switching_db(), insert_allocatable, space, modulator ? L"modulator" : L"demodulator", d.moniker, 2, 1);
 }
 
 }  // namespace

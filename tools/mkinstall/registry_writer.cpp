@@ -1,5 +1,9 @@
 #include "tools/mkinstall/registry_writer.h"
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 #include "platform/installation/installation.h"
 #include "platform/text/unicode.h"
 #include "tools/mkinstall/product_constants.h"
@@ -85,11 +89,16 @@ void write_network_configuration(registry::raw_key installation_key, const netwo
     }
   }
 
+  // The site keys in the order of their names, as the registry lists them:
+  // each new key then goes to the end of its parent's list.
+  std::vector<std::pair<std::wstring, std::int64_t>> sites;
+  sites.reserve(net.sites.size());
+  for (const site& s : net.sites) sites.emplace_back(std::to_wstring(s.id), s.inband);
+  std::sort(sites.begin(), sites.end());
   registry::key_handle properties = registry::create_key(installation_key, L"Network\\Properties");
-  for (const site& s : net.sites) {
-    registry::key_handle inband =
-        registry::create_key(properties.get(), std::to_wstring(s.id) + L"\\" + inband_property_key);
-    set_text(inband.get(), L"Id", std::to_wstring(s.inband));
+  for (const auto& [name, inband_id] : sites) {
+    registry::key_handle inband = registry::create_key(properties.get(), name + L"\\" + inband_property_key);
+    set_text(inband.get(), L"Id", std::to_wstring(inband_id));
   }
 }
 
