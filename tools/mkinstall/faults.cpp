@@ -164,6 +164,7 @@ std::vector<const fault*> select_faults(const std::string& spec) {
 std::int64_t sites_needed(const std::vector<const fault*>& faults) {
   std::int64_t victims = 0;
   for (const fault* f : faults) victims += f->victim_sites;
+  if (victims == 0) return 1;
   // Every antenna keeps its last site clean (see take_site).
   std::int64_t sites = 1;
   while (sites < victims + satellite_count(sites) * antennas_per_satellite(sites) + 1) ++sites;

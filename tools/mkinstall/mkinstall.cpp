@@ -33,7 +33,7 @@ int run_command(const options& parsed) {
                             select_faults(parsed.faults)};
       const std::int64_t needed = sites_needed(request.faults);
       if (request.sites < needed) {
-        throw usage_error("these faults need at least " + std::to_string(needed) + " sites");
+        throw usage_error("these faults need --sites " + std::to_string(needed) + " or more");
       }
       std::cout << create_installation(request) << std::endl;
       return 0;
