@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <iomanip>
 #include <iostream>
 
@@ -20,13 +21,27 @@ void list_faults() {
   }
 }
 
+// Runs the building of a new installation; when it fails, removes the
+// folder it made, so that a second attempt can use the same name.
+template <typename Build>
+void building(const std::string& directory, Build build) {
+  const bool existed = std::filesystem::exists(directory);
+  try {
+    build();
+  } catch (...) {
+    std::error_code ignored;
+    if (!existed) std::filesystem::remove_all(directory, ignored);
+    throw;
+  }
+}
+
 int run_command(const options& parsed) {
   switch (parsed.command) {
     case command_word::faults:
       list_faults();
       return 0;
     case command_word::init:
-      init_installation(parsed.directory);
+      building(parsed.directory, [&] { init_installation(parsed.directory); });
       return 0;
     case command_word::create: {
       build_request request{parsed.directory, parsed.sites, parsed.seed, parsed.with_indexes,
@@ -35,7 +50,7 @@ int run_command(const options& parsed) {
       if (request.sites < needed) {
         throw usage_error("these faults need --sites " + std::to_string(needed) + " or more");
       }
-      std::cout << create_installation(request) << std::endl;
+      building(parsed.directory, [&] { std::cout << create_installation(request) << std::endl; });
       return 0;
     }
   }
