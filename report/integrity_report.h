@@ -190,17 +190,41 @@ struct integrity_report {
   void check_allocatable_devices();
 
   // --- Configuration and reservation checks (checks/configuration/).
+  // Each adds its problems in table order; unless said otherwise, an
+  // exception (sqlite::error, a failed lookup) ends the verification run.
+
+  // Antennas that `table` (antenna_satellites) lists under several
+  // satellites, in runs of entries for which `same_antenna` holds. When
+  // antenna_home_satellites names the antenna's satellite, the repair
+  // deletes the antenna from every other listed satellite.
   using antenna_satellite_predicate =
       std::function<bool(const antenna_satellite_table::value_type&, const antenna_satellite_table::value_type&)>;
   void check_shared_antennas(const antenna_satellite_table& table, const antenna_satellite_predicate& same_antenna);
+  // Monikers of [first, end) of rf_devices, in runs for which
+  // `same_moniker` holds, that sit under more than one antenna.
+  // Uncorrectable.
   using rf_device_predicate =
       std::function<bool(const rf_device_table::value_type&, const rf_device_table::value_type&)>;
   void check_device_rf_chains(rf_device_table::const_iterator first, rf_device_table::const_iterator end,
                               const rf_device_predicate& same_moniker);
+  // Several allocations of one allocator on one allocation space, and
+  // allocations on allocation spaces that the device is not on (repair:
+  // unlink and delete the allocation). Any standard exception becomes a
+  // problem: for one allocation, or for the whole check.
   void check_allocations();
+  // Unrecovered resources of unknown devices or on allocation spaces that
+  // the device is not on (repair: delete them). An error while checking a
+  // row becomes a problem for that row.
   void check_unrecovered_resources();
+  // Preallocations on allocation spaces missing from allocation_space_ids
+  // (fill it first) or that the device is not on (repair: delete the
+  // allocator's preallocations). An allocator missing from
+  // managed_device_map throws "Allocator not found in managed device map.".
   void check_preallocations();
-  // One run of consecutive reservations of the same managed device.
+  // One run of consecutive bandwidth_reservation rows of the same managed
+  // device: reports a device missing from managed_device_map, or one that
+  // no inband channel and no out-of-band state uses (repair: delete its
+  // reservations and preallocations). At most one problem.
   void check_device_reservations(reservation_iterator first, reservation_iterator end);
 };
 

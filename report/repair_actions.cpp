@@ -95,7 +95,9 @@ repair_action clear_logical_link(std::wstring device, std::int64_t group, std::i
 
 repair_action delete_inband_property(std::int64_t site_id, integrity_report* report) {
   return make_action(
-      [site_id](std::wostream& out) { out << L"Delete the inband property entry for the site with the id " << site_id; },
+      [site_id](std::wostream& out) {
+        out << L"Delete the inband property entry for the site with the id " << site_id;
+      },
       [site_id, report] {
         {
           // The whole 64-bit id names the key: a cut-down id could name
@@ -179,7 +181,9 @@ repair_action delete_allocatable_device(std::wstring moniker, integrity_report* 
 
 repair_action delete_reservation(std::int64_t allocator_id, integrity_report* report) {
   return make_action(
-      [allocator_id](std::wostream& out) { out << L"Delete the reservation for the allocator with the id " << allocator_id; },
+      [allocator_id](std::wostream& out) {
+        out << L"Delete the reservation for the allocator with the id " << allocator_id;
+      },
       [allocator_id, report] {
         // A reservation never goes without its preallocations.
         sqlite::transaction transaction(report->switching_db);

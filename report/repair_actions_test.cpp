@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "platform/installation/installation.h"
+#include "platform/text/unicode.h"
+#include "platform/win32/registry.h"
 #include "tests/support/test_installation.h"
 
 namespace netkeep {
@@ -75,7 +79,8 @@ TEST_F(RepairActions, DescriptionsAreExactAndChangeNothing) {
             L"Clear logical link for device 12in group 3 slot4.");
   EXPECT_EQ(describe(delete_inband_property(-4294967297, &report)),
             L"Delete the inband property entry for the site with the id -4294967297");
-  EXPECT_EQ(describe(delete_antenna(7, {1, 2})), L"Delete the antenna the id 7 from the satellite(s) with the id(s) 1, 2");
+  EXPECT_EQ(describe(delete_antenna(7, {1, 2})),
+            L"Delete the antenna the id 7 from the satellite(s) with the id(s) 1, 2");
   EXPECT_EQ(describe(delete_antenna(7, {9})), L"Delete the antenna the id 7 from the satellite(s) with the id(s) 9");
   EXPECT_EQ(describe(delete_managed_device_entry(5, &report)), L"Delete the managed device entry with the id 5");
   EXPECT_EQ(describe(delete_unrecovered_resources(100, 5, &report)),
@@ -188,7 +193,8 @@ TEST_F(DeleteAllocation, ALoneOneIsOnlyDeleted) {
 
 TEST_F(DeleteAllocation, AFailingDeleteUndoesTheRelinking) {
   installation.sql("Switching.db",
-                   "CREATE TRIGGER keep_allocations BEFORE DELETE ON allocation BEGIN SELECT RAISE(ABORT, 'kept'); END;");
+                   "CREATE TRIGGER keep_allocations BEFORE DELETE ON allocation"
+                   " BEGIN SELECT RAISE(ABORT, 'kept'); END;");
   try {
     apply(delete_allocation(2, &report));
     FAIL() << "no exception";
@@ -196,6 +202,120 @@ TEST_F(DeleteAllocation, AFailingDeleteUndoesTheRelinking) {
     EXPECT_STREQ(e.what(), "kept");
   }
   EXPECT_EQ(chain(), (rows{"1|0|2", "2|1|3", "3|2|0", "4|NULL|NULL"}));
+}
+
+// The registry actions on a hive file, with the installation located as a
+// command locates it.
+class RegistryRepairActions : public RepairActions {
+ protected:
+  ~RegistryRepairActions() override { installation::close(); }
+
+  void locate(const std::string& body) {
+    installation.set_registry(body);
+    setenv("ORBENTA_REGISTRY", installation.hive_file().c_str(), 1);
+    installation::locate();
+  }
+
+  // Whether the key exists, relative to the installation key.
+  static bool key_exists(const std::wstring& path) {
+    try {
+      win32::registry::open_key(win32::registry::local_machine(), std::wstring(installation::key_path) + L"\\" + path,
+                                win32::registry::generic_read);
+      return true;
+    } catch (const win32::error&) {
+      return false;
+    }
+  }
+
+  // Writes the hive back and returns its text.
+  std::string written_registry() {
+    installation::close();
+    return installation.registry_text();
+  }
+};
+
+const std::string inband_property = "{41D79A62-C53D-45DB-8F45-F44649E27BB6}";
+
+TEST_F(RegistryRepairActions, DeleteInbandPropertyRemovesTheKeyAndTheRowOfThatSiteOnly) {
+  // Site 4294967301 shares its low 32 bits with site 5.
+  locate(testing::section("Network\\Properties\\5\\" + inband_property) + "\n\"Id\"=\"12\"\n\n" +
+         testing::section("Network\\Properties\\5\\Other") + "\n\"Id\"=\"1\"\n\n" +
+         testing::section("Network\\Properties\\4294967301\\" + inband_property) + "\n\"Id\"=\"13\"\n\n");
+  installation.sql("Network.db",
+                   "INSERT INTO property VALUES (5, x'629AD7413DC5DB458F45F44649E27BB6', x'0c'),"
+                   " (5, x'00000000000000000000000000000000', x'01'),"
+                   " (4294967301, x'629AD7413DC5DB458F45F44649E27BB6', x'0d');");
+
+  apply(delete_inband_property(4294967301, &report));
+  EXPECT_FALSE(key_exists(L"Network\\Properties\\4294967301\\" + text::from_utf8(inband_property)));
+  EXPECT_TRUE(key_exists(L"Network\\Properties\\4294967301"));
+  EXPECT_TRUE(key_exists(L"Network\\Properties\\5\\" + text::from_utf8(inband_property)));
+  EXPECT_EQ(installation.query("Network.db", "SELECT id, hex(property_name) FROM property ORDER BY id, property_name"),
+            (rows{"5|00000000000000000000000000000000", "5|629AD7413DC5DB458F45F44649E27BB6"}));
+
+  apply(delete_inband_property(5, &report));
+  EXPECT_FALSE(key_exists(L"Network\\Properties\\5\\" + text::from_utf8(inband_property)));
+  EXPECT_TRUE(key_exists(L"Network\\Properties\\5\\Other"));
+  EXPECT_EQ(installation.query("Network.db", "SELECT id, hex(property_name) FROM property"),
+            (rows{"5|00000000000000000000000000000000"}));
+
+  const std::string hive = written_registry();
+  EXPECT_EQ(hive.find(inband_property), std::string::npos) << hive;
+  EXPECT_NE(hive.find("Properties\\5\\Other]"), std::string::npos) << hive;
+}
+
+TEST_F(RegistryRepairActions, DeleteInbandPropertyFailsBeforeTheRowWhenTheKeyCannotGo) {
+  locate(testing::section("Network\\Properties\\5\\" + inband_property + "\\Nested") + "\n\n");
+  installation.sql("Network.db", "INSERT INTO property VALUES (5, x'629AD7413DC5DB458F45F44649E27BB6', x'0c');");
+  try {
+    apply(delete_inband_property(5, &report));
+    FAIL() << "no exception";
+  } catch (const win32::error& e) {
+    EXPECT_EQ(e.code, win32::error_access_denied);
+  }
+  try {
+    apply(delete_inband_property(6, &report));
+    FAIL() << "no exception";
+  } catch (const win32::error& e) {
+    EXPECT_EQ(e.code, win32::error_file_not_found);
+  }
+  EXPECT_EQ(installation.query("Network.db", "SELECT id FROM property"), (rows{"5"}));
+}
+
+std::string antenna_tree(const std::string& satellite, const std::string& antenna) {
+  const std::string key = "Bandwidth\\Satellites\\" + satellite + "\\Antennas\\" + antenna;
+  return testing::section(key) + "\n\"Name\"=\"Dish\"\n\n" +
+         testing::section(key + "\\UpConverters\\3\\Modulators") + "\n\"a\"=\"MOD-1\"\n\n" +
+         testing::section(key + "\\DownConverters\\4\\Demodulators") + "\n\"a\"=\"DEMOD-1\"\n\n";
+}
+
+TEST_F(RegistryRepairActions, DeleteAntennaRemovesTheWholeSubtreeBelowEachSatellite) {
+  locate(antenna_tree("1", "7") + antenna_tree("1", "8") + antenna_tree("2", "7") + antenna_tree("3", "7"));
+
+  apply(delete_antenna(7, {1, 2}));
+  EXPECT_FALSE(key_exists(L"Bandwidth\\Satellites\\1\\Antennas\\7"));
+  EXPECT_FALSE(key_exists(L"Bandwidth\\Satellites\\2\\Antennas\\7"));
+  EXPECT_TRUE(key_exists(L"Bandwidth\\Satellites\\2\\Antennas"));
+  EXPECT_TRUE(key_exists(L"Bandwidth\\Satellites\\1\\Antennas\\8\\UpConverters\\3\\Modulators"));
+  EXPECT_TRUE(key_exists(L"Bandwidth\\Satellites\\3\\Antennas\\7\\DownConverters\\4\\Demodulators"));
+
+  const std::string hive = written_registry();
+  EXPECT_EQ(hive.find("Satellites\\1\\Antennas\\7"), std::string::npos) << hive;
+  EXPECT_EQ(hive.find("Satellites\\2\\Antennas\\7"), std::string::npos) << hive;
+  EXPECT_NE(hive.find("Satellites\\3\\Antennas\\7\\UpConverters\\3\\Modulators]"), std::string::npos) << hive;
+}
+
+TEST_F(RegistryRepairActions, DeleteAntennaStopsAtTheFirstSatelliteWithoutIt) {
+  locate(antenna_tree("3", "7") + antenna_tree("5", "7") + testing::section("Bandwidth\\Satellites\\4\\Antennas") +
+         "\n\n");
+  try {
+    apply(delete_antenna(7, {3, 4, 5}));
+    FAIL() << "no exception";
+  } catch (const win32::error& e) {
+    EXPECT_EQ(e.code, win32::error_file_not_found);
+  }
+  EXPECT_FALSE(key_exists(L"Bandwidth\\Satellites\\3\\Antennas\\7"));
+  EXPECT_TRUE(key_exists(L"Bandwidth\\Satellites\\5\\Antennas\\7"));
 }
 
 }  // namespace

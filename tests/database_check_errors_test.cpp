@@ -37,8 +37,10 @@ TEST_P(DatabaseCheckErrors, MissingTableEndsTheRun) {
     EXPECT_EQ(r.err.find("Errors Detected"), std::string::npos) << command << ": " << r.err;
     EXPECT_EQ(r.status, 1) << command;
   }
-  EXPECT_EQ(installation.query("DeviceRedundancy.db", "SELECT logical_link FROM [slot.device_binding] WHERE slot = 2"),
-            std::vector<std::string>{"MOD-2"});
+  if (std::string(GetParam().table) != "slot.device_binding") {
+    EXPECT_EQ(installation.query("DeviceRedundancy.db", "SELECT logical_link FROM [slot.device_binding] WHERE slot = 2"),
+              std::vector<std::string>{"MOD-2"});
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryCheck, DatabaseCheckErrors,

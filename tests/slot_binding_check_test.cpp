@@ -16,10 +16,10 @@ class SlotBindingCheck : public ::testing::Test {
     install_network(installation);
     // The backup slot 2 gets a link; slot 3 has no role at all.
     installation.sql("DeviceRedundancy.db",
-                     "UPDATE [slot.device_binding] SET logical_link = 'MOD-2' WHERE slot = 2;"
+                     "UPDATE [slot.device_binding] SET logical_link = 'SPARE-1' WHERE slot = 2;"
                      "INSERT INTO slot VALUES (3, 4, NULL);"
                      "INSERT INTO [slot.device_binding] VALUES (4, 3, 'MOD-3', 'DEMOD-2'), (4, 3, 'MOD-4', '');"
-                     "INSERT INTO device_configuration VALUES ('DEMOD-2', x'03')");
+                     "INSERT INTO device_configuration VALUES ('DEMOD-2', x'03'), ('SPARE-1', x'04')");
   }
   test_installation installation;
 };
@@ -44,7 +44,7 @@ TEST_F(SlotBindingCheck, RepairClearsTheLinkAndTheLinkedConfiguration) {
                                "SELECT [group], slot, device, logical_link FROM [slot.device_binding] ORDER BY rowid"),
             (std::vector<std::string>{"1|1|MOD-1|MOD-2", "1|2|DEMOD-1|(none)", "4|3|MOD-3|(none)", "4|3|MOD-4|"}));
   EXPECT_EQ(installation.query("DeviceRedundancy.db", "SELECT device FROM device_configuration ORDER BY device"),
-            (std::vector<std::string>{"MOD-1"}));
+            (std::vector<std::string>{"MOD-1", "MOD-2"}));
 }
 
 }  // namespace

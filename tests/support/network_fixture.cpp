@@ -1,5 +1,6 @@
 #include "tests/support/network_fixture.h"
 
+#include <filesystem>
 #include <sstream>
 
 namespace netkeep::testing {
@@ -27,6 +28,15 @@ void install_network(test_installation& installation, const std::string& extra_r
   for (const char* database : {"Network", "Switching", "DeviceRedundancy"}) {
     installation.sql(std::string(database) + ".db", read_file(fixture("network-" + std::string(database) + ".sql")));
   }
+}
+
+std::string database_bytes(const test_installation& installation) {
+  std::string bytes;
+  for (const char* file : {"Network.db", "Switching.db", "DeviceRedundancy.db"}) {
+    if (std::filesystem::exists(installation.database(file))) bytes += read_file(installation.database(file));
+    bytes += '|';
+  }
+  return bytes;
 }
 
 }  // namespace netkeep::testing

@@ -18,4 +18,8 @@ std::string network_registry();
 // fixture's rows.
 void install_network(test_installation& installation, const std::string& extra_registry = "");
 
+// The bytes of the three database files ("|" after each, nothing for a
+// missing file), to show that a command wrote nothing.
+std::string database_bytes(const test_installation& installation);
+
 }  // namespace netkeep::testing

@@ -1,0 +1,112 @@
+// The allocation check: an allocator holds at most one allocation per
+// allocation space, and only on allocation spaces of the satellites that
+// the registry places its device on.
+
+#include <algorithm>
+#include <compare>
+#include <cstdint>
+#include <exception>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/text/unicode.h"
+#include "report/integrity_report.h"
+#include "report/repair_actions.h"
+
+namespace netkeep {
+namespace {
+
+// One row of `allocation`, ordered by allocator, then allocation space, then
+// id.
+struct allocation_entry {
+  std::int64_t allocator;
+  std::int64_t allocation_space;
+  std::int64_t id;
+  auto operator<=>(const allocation_entry&) const = default;
+};
+
+using entry_iterator = std::vector<allocation_entry>::const_iterator;
+
+std::vector<allocation_entry> read_allocations(const sqlite::database& db) {
+  std::vector<allocation_entry> entries;
+  sqlite::statement rows(db, "SELECT id,allocator,allocation_space FROM allocation");
+  while (rows.step()) entries.push_back({rows.column_int64(1), rows.column_int64(2), rows.column_int64(0)});
+  return entries;
+}
+
+// Reads the allocation's chain links. Their values are not reported; a
+// failing read ends the check like any other low level error.
+void read_chain_links(const sqlite::database& db, std::int64_t allocation_id) {
+  for (const char* sql : {"SELECT past   FROM allocation WHERE id = ?", "SELECT future FROM allocation WHERE id = ?"}) {
+    sqlite::statement link(db, sql);
+    link.bind_int64(1, allocation_id);
+    if (link.step()) link.column_int64(0);
+  }
+}
+
+}  // namespace
+
+void integrity_report::check_allocations() {
+  try {
+    std::vector<allocation_entry> entries = read_allocations(switching_db);
+    std::sort(entries.begin(), entries.end());
+
+    // Runs of one allocator on one allocation space, in sorted order.
+    for (entry_iterator first = entries.cbegin(); first != entries.cend();) {
+      entry_iterator end = first;
+      while (end != entries.cend() && end->allocator == first->allocator &&
+             end->allocation_space == first->allocation_space) {
+        ++end;
+      }
+
+      if (std::distance(first, end) > 1) {
+        for (entry_iterator e = first; e != end; ++e) read_chain_links(switching_db, e->id);
+        std::wostringstream description;
+        description << L"Multiple allocations where detected for '"
+                    << managed_device_moniker(first->allocator, false).moniker << L"'. The allocations where:\n";
+        for (entry_iterator e = first; e != end; ++e) {
+          description << L"\t" << e->id << L" on allocation space " << e->allocation_space << L".\n";
+        }
+        add_problem(description.str());
+      }
+
+      for (entry_iterator e = first; e != end; ++e) {
+        try {
+          const std::wstring moniker = managed_device_moniker(e->allocator, true).moniker;
+          if (device_on_allocation_space(moniker, e->allocation_space)) continue;
+
+          std::wostringstream description;
+          description << L"An allocation with the id " << e->id << L" located in the allocation space '"
+                      << allocation_space_label(e->allocation_space) << L"' was found for '"
+                      << managed_device_moniker(e->allocator, false).moniker
+                      << L"'. This is not the allocation space the device is currently associated with.\n";
+          const std::vector<std::int64_t> current = device_allocation_spaces(e->allocator);
+          if (current.empty()) {
+            description << L"    There is no allocated space currently associated with this device.";
+          } else if (current.size() == 1) {
+            description << L"    The currently associated allocation space has the id of " << current.front() << L".";
+          } else {
+            description << L"    There currently multiple associated allocation spaces.";
+          }
+          add_problem(description.str(), delete_allocation(e->id, this));
+        } catch (const std::exception& error) {
+          std::wostringstream description;
+          description << L"Encountered an error while attempting to verify the validity of the allocation with the id "
+                      << e->id << L" made by the allocator with the id " << e->allocator
+                      << L" on the allocation space with the id " << e->allocation_space
+                      << L". The description of the error is \"" << text::widen(error.what()) << L"\".";
+          add_problem(description.str());
+        }
+      }
+      first = end;
+    }
+  } catch (const std::exception& error) {
+    add_problem(L"A low level error occurred while attempting the scan switching engine allocations. "
+                L"The error reported was: " +
+                text::widen(error.what()));
+  }
+}
+
+}  // namespace netkeep
