@@ -48,8 +48,9 @@ installation_databases::installation_databases(const std::filesystem::path& data
 }
 
 installation_databases::~installation_databases() {
-  // An unfinished installation is abandoned: roll back what can be, then the
-  // connections close.
+  // An unfinished installation is abandoned (without a journal nothing can
+  // be rolled back; mkinstall removes the folder): end the transactions
+  // before their connections close.
   redundancy_transaction_.reset();
   switching_transaction_.reset();
   network_transaction_.reset();

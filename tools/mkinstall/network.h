@@ -24,7 +24,9 @@ enum class device_kind { hub_modulator, hub_demodulator, site_modulator, site_de
 
 struct device {
   std::int64_t id;       // managed device id
-  std::wstring moniker;  // begins with the id in decimal
+  // Begins with the id in decimal and a dash: netkeep's inband channel check
+  // reads the channel's device column as a number, which then is the id.
+  std::wstring moniker;
   device_kind kind;
   int converter;         // index into network::converters
   int site;              // index into network::sites; -1 for hub devices
