@@ -47,7 +47,7 @@ else()
 
   # Manual pages are installed compressed, as Debian does (gzip -9n: no name
   # or time stamp, so the same page gives the same bytes).
-  set(NETKEEP_MANUAL_PAGES netkeep.1)
+  set(NETKEEP_MANUAL_PAGES netkeep.1 mkinstall.1)
   find_program(NETKEEP_GZIP gzip)
   foreach(page IN LISTS NETKEEP_MANUAL_PAGES)
     set(source ${CMAKE_SOURCE_DIR}/docs/${page})
