@@ -37,6 +37,7 @@ TEST_F(Mkinstall, ConsistentInstallationsVerifyClean) {
 }
 
 TEST_F(Mkinstall, InstallationLayout) {
+  SKIP_ON_WINDOWS_TARGET("a test of mkinstall alone: no netkeep runs");
   const std::filesystem::path dir = folder.create("site", {"--sites", "25"});
   for (const char* file : files) EXPECT_TRUE(std::filesystem::is_regular_file(dir / file)) << file;
   const std::string hive = read_file(dir / "registry.reg");
@@ -48,6 +49,7 @@ TEST_F(Mkinstall, InstallationLayout) {
 }
 
 TEST_F(Mkinstall, TheSameSeedGivesTheSameFiles) {
+  SKIP_ON_WINDOWS_TARGET("a test of mkinstall alone: no netkeep runs");
   for (const std::vector<std::string>& options :
        {std::vector<std::string>{"--sites", "120", "--seed", "7"},
         std::vector<std::string>{"--sites", "120", "--seed", "7", "--faults", "all", "--no-indexes"}}) {
@@ -92,10 +94,12 @@ TEST_F(Mkinstall, AnArchiveFromASiteImportsIntoAnInitialisedInstallation) {
         << db;
   }
   // The imported installation keeps its own path.
-  EXPECT_NE(read_file(linux_dir / "registry.reg").find((linux_dir / "install").string()), std::string::npos);
+  EXPECT_NE(read_file(linux_dir / "registry.reg").find(reg_escape(program_path(linux_dir / "install"))),
+            std::string::npos);
 }
 
 TEST_F(Mkinstall, RefusesWhatItCannotDo) {
+  SKIP_ON_WINDOWS_TARGET("a test of mkinstall alone: no netkeep runs");
   folder.create("used", {"--sites", "3"});
   const run_result again = folder.mkinstall({"create", folder.installation("used").string()});
   EXPECT_EQ(again.status, 1);

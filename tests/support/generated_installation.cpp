@@ -15,7 +15,7 @@ namespace {
 
 std::filesystem::path make_temp_folder() {
   static std::atomic<int> counter{0};
-  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  const std::filesystem::path base = scratch_folder();
   for (;;) {
     std::filesystem::path candidate =
         base / ("mkinstall-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
@@ -24,6 +24,18 @@ std::filesystem::path make_temp_folder() {
 }
 
 std::string variable_name(const std::string& entry) { return entry.substr(0, entry.find('=')); }
+
+// mkinstall writes the installation folder's Linux path as "path"; the
+// Windows program gets the folder's drive path instead.
+void use_program_path(const std::filesystem::path& hive, const std::filesystem::path& install) {
+  if (!windows_target() || !std::filesystem::exists(hive)) return;
+  const std::string written = "\"path\"=\"" + reg_escape(install.string()) + "\"\n";
+  std::string text = read_file(hive);
+  const std::size_t at = text.find(written);
+  if (at == std::string::npos) return;
+  text.replace(at, written.size(), "\"path\"=\"" + reg_escape(program_path(install)) + "\"\n");
+  write_file(hive, text);
+}
 
 }  // namespace
 
@@ -96,9 +108,9 @@ std::filesystem::path generated_installations::create(const std::string& name,
 }
 
 run_result generated_installations::netkeep(const std::string& name, const std::vector<std::string>& words) const {
-  std::vector<std::string> argv = {NETKEEP_BINARY};
-  argv.insert(argv.end(), words.begin(), words.end());
-  return run_program(argv, root_, {"ORBENTA_REGISTRY=" + (installation(name) / "registry.reg").string()});
+  const std::filesystem::path hive = installation(name) / "registry.reg";
+  use_program_path(hive, installation(name) / "install");
+  return run_netkeep(hive, words, root_);
 }
 
 std::vector<listed_problem> listed_problems(const std::string& verify_output) {

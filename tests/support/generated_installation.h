@@ -34,7 +34,9 @@ class generated_installations {
   // `mkinstall create <root>/<name> <options>`; fails the calling test
   // through an exception when mkinstall fails.
   std::filesystem::path create(const std::string& name, const std::vector<std::string>& options) const;
-  // Runs the built netkeep on the installation <root>/<name>.
+  // Runs the program under test (target.h) on the installation <root>/<name>,
+  // in root(). Against the Windows program its "path" is first made the
+  // folder's drive path.
   run_result netkeep(const std::string& name, const std::vector<std::string>& words) const;
 
  private:
