@@ -30,10 +30,10 @@ const std::vector<table>& tables() {
        "home_device TEXT, PRIMARY KEY (inband, number))",
        {"CREATE INDEX inband_channel_device ON inband_channel (device)"}},
       {"Switching.db", "allocation_space",
-       "CREATE TABLE allocation_space (id INTEGER PRIMARY KEY, bandwidth INTEGER)", {}},
+       "CREATE TABLE allocation_space (id INTEGER PRIMARY KEY, bandwidth INTEGER, description TEXT)", {}},
       {"Switching.db", "allocation",
        "CREATE TABLE allocation (id INTEGER PRIMARY KEY, allocator INTEGER, allocation_space INTEGER, "
-       "past INTEGER, future INTEGER, start_frequency INTEGER, bandwidth INTEGER)",
+       "comment TEXT, past INTEGER, future INTEGER, start_frequency INTEGER, bandwidth INTEGER)",
        {"CREATE INDEX allocation_allocator ON allocation (allocator)"}},
       {"Switching.db", "allocatable_device",
        "CREATE TABLE allocatable_device (allocation_space INTEGER, device_type TEXT, moniker TEXT, "

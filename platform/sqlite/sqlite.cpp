@@ -60,6 +60,11 @@ bool statement::step() {
   }
 }
 
+void statement::reset() {
+  sqlite3_reset(handle_);
+  sqlite3_clear_bindings(handle_);
+}
+
 void statement::bind_int(int index, std::int32_t value) { sqlite3_bind_int(handle_, index, value); }
 
 void statement::bind_int64(int index, std::int64_t value) { sqlite3_bind_int64(handle_, index, value); }

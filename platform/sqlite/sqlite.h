@@ -56,6 +56,12 @@ class statement {
   // True on a row, false when done; any other result throws sqlite::error.
   bool step();
 
+  // Rewinds the statement so that it can be stepped again and clears its
+  // bindings (an unbound parameter is NULL), so that one prepared statement
+  // can be reused for many rows. The result of the rewind is not checked: a
+  // failed step has already thrown.
+  void reset();
+
   // Parameter indexes are 1-based. Results of the bindings are not checked:
   // a failed binding shows at the next step.
   void bind_int(int index, std::int32_t value);

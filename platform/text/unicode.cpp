@@ -153,7 +153,8 @@ std::size_t utf16_length(std::wstring_view text) {
   if (wide_is_utf16) return text.size();
   std::size_t n = text.size();
   for (wchar_t w : text) {
-    if (static_cast<char32_t>(w) >= 0x10000) ++n;
+    char32_t c = static_cast<char32_t>(w);
+    if (c >= 0x10000) ++n;
   }
   return n;
 }
@@ -178,20 +179,15 @@ std::strong_ordering compare_utf16(std::wstring_view a, std::wstring_view b) {
   return a.size() <=> b.size();
 }
 
-std::filesystem::path to_path(std::wstring_view text) {
-  if constexpr (wide_is_utf16) {
-    return std::filesystem::path(std::wstring(text));
-  } else {
-    return std::filesystem::path(to_utf8(text));
-  }
-}
+// Windows paths are UTF-16 natively; elsewhere they are bytes, taken as UTF-8.
+#ifdef _WIN32
+std::filesystem::path to_path(std::wstring_view text) { return std::filesystem::path(std::wstring(text)); }
 
-std::wstring from_path(const std::filesystem::path& path) {
-  if constexpr (wide_is_utf16) {
-    return path.wstring();
-  } else {
-    return from_utf8(path.native());
-  }
-}
+std::wstring from_path(const std::filesystem::path& path) { return path.native(); }
+#else
+std::filesystem::path to_path(std::wstring_view text) { return std::filesystem::path(to_utf8(text)); }
+
+std::wstring from_path(const std::filesystem::path& path) { return from_utf8(path.native()); }
+#endif
 
 }  // namespace netkeep::text

@@ -1,10 +1,18 @@
 #pragma once
-// Test support for the file-backed registry (POSIX only): a fixture that
-// points the registry at a hive file in a fresh temporary folder, and
-// shorthands for the registry operations.
+// Test support for the registry layer: fixtures that give a test a registry
+// of its own, and shorthands for the registry operations.
+//
+// temporary_hive (POSIX only) points the file-backed registry at a hive file
+// in a fresh temporary folder. scratch_registry gives a test a root key to
+// work below on either backend: HKEY_LOCAL_MACHINE of a temporary hive, or,
+// on Windows, a throw-away key below HKEY_CURRENT_USER of the real registry
+// (under Wine, the prefix's), deleted with everything in it afterwards.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <algorithm>
 #include <filesystem>
@@ -18,6 +26,7 @@
 
 namespace win32::registry::testing {
 
+#ifndef _WIN32
 class temporary_hive : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -49,6 +58,48 @@ class temporary_hive : public ::testing::Test {
   std::filesystem::path folder;
   std::filesystem::path file;
 };
+
+class scratch_registry : public temporary_hive {
+ protected:
+  raw_key root() const { return local_machine(); }
+};
+#else
+class scratch_registry : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    path_ = std::wstring(parent_path) + L"\\" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            netkeep::text::from_utf8(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    root_ = key_handle(reinterpret_cast<raw_key>(key));
+  }
+  void TearDown() override {
+    root_.reset();
+    RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, parent_path);  // once no other test's key is left
+  }
+
+  raw_key root() const { return root_.get(); }
+
+ private:
+  static constexpr const wchar_t* parent_path = L"Software\\netkeep-test";
+  std::wstring path_;
+  key_handle root_;
+};
+#endif
+
+// Whether the tests run under Wine, whose registry differs from Windows' in
+// a few details that the file-backed hive follows Windows in.
+inline bool under_wine() {
+#ifdef _WIN32
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+#else
+  return false;
+#endif
+}
 
 // Creates the key and opens it with every right (created keys are opened
 // for writing only).

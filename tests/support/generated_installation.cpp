@@ -1,0 +1,123 @@
+#include "tests/support/generated_installation.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace netkeep::testing {
+namespace {
+
+std::filesystem::path make_temp_folder() {
+  static std::atomic<int> counter{0};
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (;;) {
+    std::filesystem::path candidate =
+        base / ("mkinstall-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    if (std::filesystem::create_directory(candidate)) return candidate;
+  }
+}
+
+std::string variable_name(const std::string& entry) { return entry.substr(0, entry.find('=')); }
+
+}  // namespace
+
+run_result run_program(const std::vector<std::string>& argv_words, const std::filesystem::path& folder,
+                       const std::vector<std::string>& environment) {
+  static std::atomic<int> counter{0};
+  const std::string capture = std::to_string(::getpid()) + "-" + std::to_string(counter++);
+  const std::filesystem::path out_file = std::filesystem::temp_directory_path() / (".out-" + capture);
+  const std::filesystem::path err_file = std::filesystem::temp_directory_path() / (".err-" + capture);
+
+  std::vector<std::string> words = argv_words;
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+
+  std::vector<std::string> env_text;
+  for (char** e = environ; *e != nullptr; ++e) {
+    bool replaced = false;
+    for (const std::string& entry : environment) replaced = replaced || variable_name(entry) == variable_name(*e);
+    if (!replaced) env_text.emplace_back(*e);
+  }
+  env_text.insert(env_text.end(), environment.begin(), environment.end());
+  std::vector<char*> envp;
+  for (std::string& entry : env_text) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+
+  const std::string cwd = folder.string();
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) throw std::runtime_error("cannot start " + argv_words.at(0));
+  int wait_status = 0;
+  waitpid(pid, &wait_status, 0);
+
+  run_result result;
+  result.out = read_file(out_file);
+  result.raw_err = read_file(err_file);
+  result.err = strip_spinner(result.raw_err);
+  result.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
+  std::filesystem::remove(out_file);
+  std::filesystem::remove(err_file);
+  return result;
+}
+
+generated_installations::generated_installations() : root_(make_temp_folder()) {}
+
+generated_installations::~generated_installations() {
+  std::error_code ignored;
+  std::filesystem::remove_all(root_, ignored);
+}
+
+run_result generated_installations::mkinstall(const std::vector<std::string>& words) const {
+  std::vector<std::string> argv = {MKINSTALL_BINARY};
+  argv.insert(argv.end(), words.begin(), words.end());
+  return run_program(argv, root_);
+}
+
+std::filesystem::path generated_installations::create(const std::string& name,
+                                                      const std::vector<std::string>& options) const {
+  std::vector<std::string> words = {"create", installation(name).string()};
+  words.insert(words.end(), options.begin(), options.end());
+  const run_result created = mkinstall(words);
+  if (created.status != 0) throw std::runtime_error("mkinstall failed: " + created.err);
+  return installation(name);
+}
+
+run_result generated_installations::netkeep(const std::string& name, const std::vector<std::string>& words) const {
+  std::vector<std::string> argv = {NETKEEP_BINARY};
+  argv.insert(argv.end(), words.begin(), words.end());
+  return run_program(argv, root_, {"ORBENTA_REGISTRY=" + (installation(name) / "registry.reg").string()});
+}
+
+std::vector<listed_problem> listed_problems(const std::string& verify_output) {
+  static const std::string block_start = "\n\nProblem Description:\n";
+  static const std::string action_start = "\n\nRecovery Action:\n";
+  std::vector<listed_problem> problems;
+  std::size_t position = verify_output.find(block_start);
+  while (position != std::string::npos) {
+    const std::size_t description = position + block_start.size();
+    const std::size_t next = verify_output.find(block_start, description);
+    const std::string block = verify_output.substr(description, next == std::string::npos ? next : next - description);
+    const std::size_t action = block.rfind(action_start);
+    if (action == std::string::npos) throw std::runtime_error("a problem block without its recovery action");
+    std::string action_text = block.substr(action + action_start.size());
+    if (!action_text.empty() && action_text.back() == '\n') action_text.pop_back();
+    problems.push_back({block.substr(0, action), action_text});
+    position = next;
+  }
+  return problems;
+}
+
+}  // namespace netkeep::testing
