@@ -33,8 +33,11 @@ const std::string orphan_device = "INSERT INTO managed_device_map VALUES (9, 'GO
 class DatabaseFaults : public ::testing::Test {
  protected:
   DatabaseFaults() {
-    install_network(installation);
-    // One correctable problem, so that repair has something to write.
+    // Two correctable problems, so that repair has something to write: first
+    // site 8's property naming a missing inband (a registry key, then a row
+    // of Network.db), then an orphaned managed device (Switching.db).
+    install_network(installation,
+                    section("Network\\Properties\\8\\{41D79A62-C53D-45DB-8F45-F44649E27BB6}") + "\n\"Id\"=\"15\"\n");
     installation.sql("Switching.db", orphan_device);
     install_network(source);
     source.sql("Network.db", "CREATE TABLE imported(x); INSERT INTO imported VALUES ('from the archive')");
@@ -187,6 +190,8 @@ class ReadOnlyDatabaseFaults : public DatabaseFaults {
 };
 
 TEST_F(ReadOnlyDatabaseFaults, AReadOnlyDatabaseIsVerifiedAndExportedButNotRepaired) {
+  // Repair fails before its first repair, which would delete a registry key
+  // and leave the registry repaired and the databases not.
   make_read_only(installation.database("Switching.db"));
   const installation_state before = save_state(installation);
 
