@@ -110,15 +110,21 @@ inline std::string hive_text(fuzz_input& input) {
   return text;
 }
 
-// The target's own hive file, named by ORBENTA_REGISTRY from the first call.
+// The target's own hive file, named by ORBENTA_REGISTRY from the first call
+// and removed with its lock file when the process exits.
 inline const std::filesystem::path& hive_file() {
-  static const std::filesystem::path file = [] {
+  struct temporary_hive {
     std::filesystem::path path =
         std::filesystem::temp_directory_path() / ("netkeep-fuzz-" + std::to_string(::getpid()) + ".reg");
-    ::setenv("ORBENTA_REGISTRY", path.c_str(), 1);
-    return path;
-  }();
-  return file;
+    temporary_hive() { ::setenv("ORBENTA_REGISTRY", path.c_str(), 1); }
+    ~temporary_hive() {
+      std::error_code ignored;
+      std::filesystem::remove(path, ignored);
+      std::filesystem::remove(std::filesystem::path(path) += ".lock", ignored);
+    }
+  };
+  static const temporary_hive file;
+  return file.path;
 }
 
 }  // namespace configuration

@@ -38,9 +38,6 @@ TEST(FuzzCorpus, ConfigurationInputs) {
     fuzz::configuration_target(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
   });
   EXPECT_GT(count, 0);
-  std::error_code ignored;
-  fs::remove(fuzz::configuration::hive_file(), ignored);
-  fs::remove(fs::path(fuzz::configuration::hive_file()) += ".lock", ignored);
 }
 
 }  // namespace
