@@ -23,6 +23,11 @@ namespace fs = std::filesystem;
 using std::chrono::microseconds;
 
 constexpr int kills = 50;
+
+// What holds after a kill is the file-backed hive's: it is written back
+// whole or not at all. The Windows registry applies each change at once, so
+// a killed import or repair may leave part of its registry changes there.
+const char* const killed_reason = "SIGKILL at random moments; the file-backed hive's all-or-nothing write-back";
 const char* const databases[] = {"Network.db", "Switching.db", "DeviceRedundancy.db"};
 
 // How long one unkilled run of `words` takes from `state`; the state is
@@ -70,12 +75,13 @@ void expect_verify_runs(const test_installation& installation) {
 }
 
 TEST(KilledCommands, ImportLeavesEachFileAndTheHiveOldOrNew) {
+  SKIP_ON_WINDOWS_TARGET(killed_reason);
   test_installation source;
   install_network(source, section("Imported") + "\n\"From\"=\"the archive\"\n");
   source.sql("Network.db", "CREATE TABLE imported(x); INSERT INTO imported VALUES ('from the archive')");
   source.sql("Switching.db", "INSERT INTO allocation_space (id, bandwidth) VALUES (300, 1)");
   ASSERT_EQ(source.run({"export", "source.nka"}).status, 0);
-  const std::string archive = (source.root() / "source.nka").string();
+  const std::string archive = program_path(source.root() / "source.nka");
 
   test_installation installation;
   install_network(installation);
@@ -95,6 +101,7 @@ TEST(KilledCommands, ImportLeavesEachFileAndTheHiveOldOrNew) {
 }
 
 TEST(KilledCommands, RepairLeavesSoundDatabasesAndHive) {
+  SKIP_ON_WINDOWS_TARGET(killed_reason);
   test_installation installation;
   // A registry repair (the property of site 8 naming a missing inband) and many database
   // repairs (orphaned managed devices), each in its own statement.
@@ -109,6 +116,7 @@ TEST(KilledCommands, RepairLeavesSoundDatabasesAndHive) {
 }
 
 TEST(KilledCommands, ResetLeavesAReadableHiveAndWholeDatabases) {
+  SKIP_ON_WINDOWS_TARGET(killed_reason);
   test_installation installation;
   install_network(installation);
   const installation_state installed = save_state(installation);

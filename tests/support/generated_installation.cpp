@@ -110,7 +110,7 @@ std::filesystem::path generated_installations::create(const std::string& name,
 run_result generated_installations::netkeep(const std::string& name, const std::vector<std::string>& words) const {
   const std::filesystem::path hive = installation(name) / "registry.reg";
   use_program_path(hive, installation(name) / "install");
-  return run_netkeep(hive, words, root_);
+  return run_target(hive, words, root_);
 }
 
 std::vector<listed_problem> listed_problems(const std::string& verify_output) {

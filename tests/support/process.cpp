@@ -27,13 +27,19 @@ std::string strip_spinner(const std::string& err) {
 }
 
 run_result run_process(const std::vector<std::string>& argv_words, const std::filesystem::path& folder,
-                       const std::vector<std::string>& environment) {
+                       const std::vector<std::string>& environment, std::uint64_t file_size_limit) {
   static std::atomic<int> counter{0};
   const std::string capture = "netkeep-capture-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
   const std::filesystem::path out_file = std::filesystem::temp_directory_path() / (capture + ".out");
   const std::filesystem::path err_file = std::filesystem::temp_directory_path() / (capture + ".err");
 
   std::vector<std::string> words = argv_words;
+  if (file_size_limit != 0) {
+    // An ignored signal stays ignored across exec; prlimit sets the limit
+    // in bytes.
+    words.insert(words.begin(), {"/bin/sh", "-c", "trap '' XFSZ; exec prlimit --fsize=\"$0\" -- \"$@\"",
+                                 std::to_string(file_size_limit)});
+  }
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
@@ -59,7 +65,7 @@ run_result run_process(const std::vector<std::string>& argv_words, const std::fi
   pid_t pid = 0;
   const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) throw std::runtime_error("cannot start " + argv_words.at(0));
+  if (spawned != 0) throw std::runtime_error("cannot start " + words.at(0));
   int wait_status = 0;
   while (::waitpid(pid, &wait_status, 0) < 0 && errno == EINTR) {
   }

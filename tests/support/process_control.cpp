@@ -129,6 +129,13 @@ running_netkeep start_netkeep(const test_installation& installation, const std::
 
 run_result run_netkeep(const test_installation& installation, const std::vector<std::string>& words,
                        const run_options& options) {
+  if (windows_target()) {
+    // netkeep.exe runs only as the tests do, and is not killed.
+    if (options.unprivileged || options.kill_after.count() >= 0) {
+      throw std::logic_error("run_netkeep: only a file size limit applies to the Windows program");
+    }
+    return run_target(installation.hive_file(), words, installation.root(), options.file_size_limit);
+  }
   running_netkeep process = start_netkeep(installation, words, options);
   if (options.kill_after.count() >= 0) {
     std::this_thread::sleep_for(options.kill_after);

@@ -61,7 +61,8 @@ class running_netkeep {
 running_netkeep start_netkeep(const test_installation& installation, const std::vector<std::string>& words,
                               const run_options& options = {});
 
-// Runs netkeep with `options` until it ends or is killed.
+// Runs netkeep with `options` until it ends or is killed. Against the
+// Windows program (target.h) only the file size limit applies.
 run_result run_netkeep(const test_installation& installation, const std::vector<std::string>& words,
                        const run_options& options);
 

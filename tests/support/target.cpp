@@ -55,14 +55,18 @@ struct loaded_hive {
 };
 std::optional<loaded_hive> loaded;
 
-run_result run_windows_program(const fs::path& hive, const std::vector<std::string>& words, const fs::path& folder) {
+run_result run_windows_program(const fs::path& hive, const std::vector<std::string>& words, const fs::path& folder,
+                               std::uint64_t file_size_limit) {
   const std::optional<std::string> before = read_if_present(hive);
-  if (!loaded || loaded->file != hive || loaded->bytes != before) {
+  // Loading also makes sure that the Wine server runs, so that a limited run
+  // does not start it with the limit, which would stop it saving the
+  // registry.
+  if (!loaded || loaded->file != hive || loaded->bytes != before || file_size_limit != 0) {
     loaded.reset();
     wine::load_registry(before.value_or(""));
     loaded = loaded_hive{hive, before};
   }
-  run_result result = wine::run(wine::windows_exe(), words, folder);
+  run_result result = wine::run(wine::windows_exe(), words, folder, file_size_limit);
 
   const std::string after = wine::save_registry();
   if (hive_contents(after) != hive_contents(before.value_or(""))) {
@@ -98,11 +102,12 @@ std::string system_message(std::uint32_t code) {
   return windows_target() ? wine::system_message(code) : win32::system_message(code);
 }
 
-run_result run_netkeep(const fs::path& hive, const std::vector<std::string>& words, const fs::path& folder) {
-  if (windows_target()) return run_windows_program(hive, words, folder);
+run_result run_target(const fs::path& hive, const std::vector<std::string>& words, const fs::path& folder,
+                      std::uint64_t file_size_limit) {
+  if (windows_target()) return run_windows_program(hive, words, folder, file_size_limit);
   std::vector<std::string> argv = {NETKEEP_BINARY};
   argv.insert(argv.end(), words.begin(), words.end());
-  return run_process(argv, folder, {"ORBENTA_REGISTRY=" + hive.string()});
+  return run_process(argv, folder, {"ORBENTA_REGISTRY=" + hive.string()}, file_size_limit);
 }
 
 }  // namespace netkeep::testing

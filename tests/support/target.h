@@ -33,12 +33,13 @@ std::string program_path(const std::filesystem::path& path);
 // message table.
 std::string system_message(std::uint32_t code);
 
-// Runs netkeep with `words` after the program name in `folder`, with its
-// registry held in the hive file `hive` (written back when the run changed
-// the registry, and left alone otherwise; a missing file is an empty
-// registry).
-run_result run_netkeep(const std::filesystem::path& hive, const std::vector<std::string>& words,
-                       const std::filesystem::path& folder);
+// Runs the program under test with `words` after its name in `folder`, with
+// its registry held in the hive file `hive` (written back when the run
+// changed the registry, and left alone otherwise; a missing file is an empty
+// registry). A `file_size_limit` other than 0 limits every file that the
+// program writes to that many bytes (see run_process).
+run_result run_target(const std::filesystem::path& hive, const std::vector<std::string>& words,
+                      const std::filesystem::path& folder, std::uint64_t file_size_limit = 0);
 
 }  // namespace netkeep::testing
 

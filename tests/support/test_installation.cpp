@@ -128,7 +128,7 @@ std::vector<std::string> test_installation::query(const std::string& database_fi
 
 run_result test_installation::run(const std::vector<std::string>& words) const {
   // In root(), so that relative archive names land there.
-  return run_netkeep(hive_file(), words, root_);
+  return run_target(hive_file(), words, root_);
 }
 
 }  // namespace netkeep::testing

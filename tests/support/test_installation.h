@@ -60,7 +60,7 @@ class test_installation {
   std::vector<std::string> query(const std::string& database_file, const std::string& select) const;
 
   // Runs the program under test with these words after the program name, in
-  // root() as the current folder, on the hive (run_netkeep in target.h).
+  // root() as the current folder, on the hive (run_target in target.h).
   run_result run(const std::vector<std::string>& words) const;
 
  private:

@@ -141,12 +141,13 @@ std::string windows_path(const fs::path& path) {
   return windows;
 }
 
-run_result run(const fs::path& program, const std::vector<std::string>& arguments, const fs::path& folder) {
+run_result run(const fs::path& program, const std::vector<std::string>& arguments, const fs::path& folder,
+               std::uint64_t file_size_limit) {
   std::vector<std::string> argv = {"/bin/sh", wine_run_script().string(), program.string()};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
   // The command line reaches the program as UTF-8 whatever the test's
   // locale.
-  return run_process(argv, folder, {"WINEPREFIX=" + prefix().string(), "LC_ALL=C.UTF-8"});
+  return run_process(argv, folder, {"WINEPREFIX=" + prefix().string(), "LC_ALL=C.UTF-8"}, file_size_limit);
 }
 
 void load_registry(const std::string& hive_text) {

@@ -33,9 +33,10 @@ std::string windows_path(const std::filesystem::path& path);
 
 // Runs a Windows program (a path on this machine, or the name of one of
 // Wine's own) with `arguments` in `folder` through scripts/wine-run, in the
-// prefix, with standard output and error captured.
+// prefix, with standard output and error captured and files limited as
+// run_process does.
 run_result run(const std::filesystem::path& program, const std::vector<std::string>& arguments,
-               const std::filesystem::path& folder);
+               const std::filesystem::path& folder, std::uint64_t file_size_limit = 0);
 
 // Replaces HKEY_LOCAL_MACHINE\Software\Corvanta in the prefix's registry,
 // with everything below it, by the keys of the hive text (which holds none
