@@ -250,7 +250,8 @@ TEST(MkinstallAllFaults, EveryKindIsListedAndRepairLeavesTheUncorrectableOnes) {
     const std::vector<listed_problem> found = listed_problems(before.out);
     for (const expected_problem& e : expectations) EXPECT_TRUE(lists(found, e)) << e.fault << " " << indexes;
 
-    folder.netkeep("site", {"repair"});
+    const run_result repair = folder.netkeep("site", {"repair"});
+    EXPECT_EQ(repair.status, 0) << repair.err;
     const run_result after = folder.netkeep("site", {"verify"});
     const std::vector<listed_problem> left = listed_problems(after.out);
     EXPECT_EQ(count_correctable(left), 0) << listing(left);
