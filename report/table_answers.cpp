@@ -21,16 +21,18 @@ std::string count_by_moniker_sql(const count_question& q) {
 }
 
 std::string text_by_id_sql(const text_question& q) {
-  std::string sql = std::string("SELECT ") + q.text + ", " + id_key(q.key) + " FROM " + q.table + " WHERE " + q.key +
-                    " = " + id_key(q.key);
-  if (q.condition != nullptr) sql += std::string(" AND ") + q.condition;
+  const std::string number = q.number != nullptr ? id_key(q.number) : "0";
+  std::string sql = std::string("SELECT ") + q.text + ", " + id_key(q.key) + ", " + number + " FROM " + q.table +
+                    " WHERE " + q.key + " = " + id_key(q.key);
+  if (q.number != nullptr) sql += std::string(" AND ") + q.number + " = " + number;
   return sql;
 }
 
 }  // namespace
 
 // The rows of one statement, column 0 the answer (a count or a text) and
-// column 1 the key (an id or a moniker), sorted by key. Texts are kept end
+// column 1 the key (an id or a moniker), for texts column 2 a second number
+// of the key, sorted by key. Texts are kept end
 // to end in one string, so that a table of many rows costs few allocations.
 class table_answers::table {
  public:
@@ -41,6 +43,7 @@ class table_answers::table {
       entry e{};
       if (text_answer_) {
         e.text = keep(rows.column_text(0));
+        e.number = rows.column_int64(2);
       } else {
         e.count = rows.column_int64(0);
       }
@@ -52,23 +55,24 @@ class table_answers::table {
       entries_.push_back(e);
     }
     // Stable, so that the first of equal keys is the first row read.
-    std::stable_sort(entries_.begin(), entries_.end(), [this](const entry& a, const entry& b) { return less(a, b); });
+    std::stable_sort(entries_.begin(), entries_.end(),
+                     [this](const entry& a, const entry& b) { return less(key_of(a), key_of(b)); });
     if (!text_answer_) merge_counts();
     entries_.shrink_to_fit();
   }
 
   std::int64_t count(std::int64_t id) const {
-    const entry* e = find(id, {});
+    const entry* e = find({id, 0, {}});
     return e != nullptr ? e->count : 0;
   }
 
   std::int64_t count(std::wstring_view moniker) const {
-    const entry* e = find(0, moniker);
+    const entry* e = find({0, 0, moniker});
     return e != nullptr ? e->count : 0;
   }
 
-  std::optional<std::wstring> text(std::int64_t id) const {
-    const entry* e = find(id, {});
+  std::optional<std::wstring> text(std::int64_t id, std::int64_t number) const {
+    const entry* e = find({id, number, {}});
     if (e == nullptr) return std::nullopt;
     return std::wstring(view(e->text));
   }
@@ -80,9 +84,15 @@ class table_answers::table {
   };
   struct entry {
     std::int64_t id;
+    std::int64_t number;
     span moniker;
     std::int64_t count;
     span text;
+  };
+  struct key {
+    std::int64_t id;
+    std::int64_t number;
+    std::wstring_view moniker;
   };
 
   span keep(const std::wstring& text) {
@@ -93,8 +103,11 @@ class table_answers::table {
 
   std::wstring_view view(span s) const { return std::wstring_view(texts_).substr(s.offset, s.length); }
 
-  bool less(const entry& a, const entry& b) const {
-    return text_key_ ? view(a.moniker) < view(b.moniker) : a.id < b.id;
+  key key_of(const entry& e) const { return {e.id, e.number, view(e.moniker)}; }
+
+  bool less(const key& a, const key& b) const {
+    if (text_key_) return a.moniker < b.moniker;
+    return a.id != b.id ? a.id < b.id : a.number < b.number;
   }
 
   // Rows of one key that the statement still gave apart (a key that several
@@ -103,7 +116,7 @@ class table_answers::table {
     std::vector<entry> merged;
     merged.reserve(entries_.size());
     for (const entry& e : entries_) {
-      if (!merged.empty() && !less(merged.back(), e)) {
+      if (!merged.empty() && !less(key_of(merged.back()), key_of(e))) {
         merged.back().count += e.count;
       } else {
         merged.push_back(e);
@@ -113,13 +126,10 @@ class table_answers::table {
   }
 
   // The first entry of the key, or null.
-  const entry* find(std::int64_t id, std::wstring_view moniker) const {
-    auto first = text_key_ ? std::lower_bound(entries_.begin(), entries_.end(), moniker,
-                                              [this](const entry& e, std::wstring_view m) { return view(e.moniker) < m; })
-                           : std::lower_bound(entries_.begin(), entries_.end(), id,
-                                              [](const entry& e, std::int64_t i) { return e.id < i; });
-    if (first == entries_.end()) return nullptr;
-    if (text_key_ ? view(first->moniker) != moniker : first->id != id) return nullptr;
+  const entry* find(const key& wanted) const {
+    auto first = std::lower_bound(entries_.begin(), entries_.end(), wanted,
+                                  [this](const entry& e, const key& k) { return less(key_of(e), k); });
+    if (first == entries_.end() || less(wanted, key_of(*first))) return nullptr;
     return &*first;
   }
 
@@ -150,8 +160,8 @@ std::int64_t table_answers::count(const sqlite::database& db, const count_questi
 }
 
 std::optional<std::wstring> table_answers::first_text(const sqlite::database& db, const text_question& question,
-                                                      std::int64_t id) {
-  return read(db, text_by_id_sql(question), false, true).text(id);
+                                                      std::int64_t id, std::int64_t number) {
+  return read(db, text_by_id_sql(question), false, true).text(id, number);
 }
 
 void table_answers::clear() { tables_.clear(); }

@@ -12,7 +12,7 @@
 // A question names the parts of the per-row statement that it stands for:
 //
 //   count_question  "SELECT count (<counted>) FROM <table> WHERE <key> = ?"
-//   text_question   "SELECT <text> FROM <table> WHERE <key>=? [AND <condition>]",
+//   text_question   "SELECT <text> FROM <table> WHERE <key>=? [AND <number>=n]",
 //                   first row
 //
 // The one-pass statement names the same columns in the same order, so a
@@ -51,8 +51,8 @@ struct count_question {
 struct text_question {
   const char* text;  // the column read
   const char* table;
-  const char* key;        // the column compared with the id
-  const char* condition;  // a further condition on the row, or null
+  const char* key;     // the column compared with the id
+  const char* number;  // a column compared with a small number too, or null
 };
 
 class table_answers {
@@ -68,9 +68,11 @@ class table_answers {
   std::int64_t count(const sqlite::database& db, const count_question& question, std::wstring_view moniker);
 
   // The text column of the first row (in the order the table is read) whose
-  // key is the id; nothing when no row has it. NULL reads as the empty text.
+  // key is the id (and whose number column is `number`, when the question
+  // names one); nothing when no row has it. NULL reads as the empty text.
   // Throws sqlite::error when the table cannot be read.
-  std::optional<std::wstring> first_text(const sqlite::database& db, const text_question& question, std::int64_t id);
+  std::optional<std::wstring> first_text(const sqlite::database& db, const text_question& question, std::int64_t id,
+                                         std::int64_t number = 0);
 
   // Forgets every answer, so that the next question reads its table again.
   void clear();

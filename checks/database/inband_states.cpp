@@ -17,25 +17,22 @@ namespace {
 struct inband_device_role {
   const wchar_t* text;        // in problem texts and the repair's description
   const wchar_t* line_label;  // a line of the mismatch text
-  text_question query;        // reads the role's moniker of one inband
+  text_question query;        // reads the role's moniker of one inband, with `number`
   const char* column;         // the inband_channel column that holds it
   std::int32_t number;        // the inband_channel number that holds it
 };
 
+// "SELECT device      FROM inband_channel WHERE inband=? AND number=<n>" and
+// "SELECT home_device FROM inband_channel WHERE inband=? AND number=<n>".
+constexpr text_question managed_devices{"device", "inband_channel", "inband", "number"};
+constexpr text_question home_devices{"home_device", "inband_channel", "inband", "number"};
+
 // Always processed in this order.
 constexpr std::array<inband_device_role, 4> inband_device_roles = {{
-    // "SELECT device      FROM inband_channel WHERE inband=? AND number=0"
-    {L"managed modulator", L"    Managed modulator '", {"device", "inband_channel", "inband", "number=0"}, "device",
-     0},
-    // "SELECT device      FROM inband_channel WHERE inband=? AND number=1"
-    {L"managed demodulator", L"    Managed demodulator '", {"device", "inband_channel", "inband", "number=1"},
-     "device", 1},
-    // "SELECT home_device FROM inband_channel WHERE inband=? AND number=0"
-    {L"home demodulator", L"    Home demodulator '", {"home_device", "inband_channel", "inband", "number=0"},
-     "home_device", 0},
-    // "SELECT home_device FROM inband_channel WHERE inband=? AND number=1"
-    {L"home modulator", L"    Home modulator '", {"home_device", "inband_channel", "inband", "number=1"},
-     "home_device", 1},
+    {L"managed modulator", L"    Managed modulator '", managed_devices, "device", 0},
+    {L"managed demodulator", L"    Managed demodulator '", managed_devices, "device", 1},
+    {L"home demodulator", L"    Home demodulator '", home_devices, "home_device", 0},
+    {L"home modulator", L"    Home modulator '", home_devices, "home_device", 1},
 }};
 constexpr std::size_t managed_modulator = 0;
 constexpr std::size_t managed_demodulator = 1;
@@ -47,7 +44,7 @@ constexpr std::size_t home_modulator = 3;
 // no device.
 std::wstring inband_query(integrity_report& report, const inband_device_role& role, std::int64_t inband_id) {
   std::wstring moniker =
-      report.switching_answers.first_text(report.switching_db, role.query, inband_id).value_or(std::wstring());
+      report.switching_answers.first_text(report.switching_db, role.query, inband_id, role.number).value_or(std::wstring());
   if (moniker == L"(none)") moniker.clear();
   return moniker;
 }
