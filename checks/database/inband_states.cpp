@@ -43,8 +43,8 @@ constexpr std::size_t home_modulator = 3;
 // is no row or the column says "(none)". An empty moniker means the role has
 // no device.
 std::wstring inband_query(integrity_report& report, const inband_device_role& role, std::int64_t inband_id) {
-  std::wstring moniker =
-      report.switching_answers.first_text(report.switching_db, role.query, inband_id, role.number).value_or(std::wstring());
+  std::wstring moniker = report.switching_answers.first_text(report.switching_db, role.query, inband_id, role.number)
+                             .value_or(std::wstring());
   if (moniker == L"(none)") moniker.clear();
   return moniker;
 }
