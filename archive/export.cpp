@@ -8,6 +8,7 @@
 #include "archive/data_files.h"
 #include "archive/fixed_tables.h"
 #include "archive/replacement_file.h"
+#include "platform/sqlite/database_use.h"
 #include "platform/text/unicode.h"
 
 namespace netkeep::archive {
@@ -75,12 +76,21 @@ void write_file(archive_writer& out, const data_file& file) {
 
 void export_installation(registry::raw_key installation_key, const std::wstring& data_directory,
                          const std::wstring& archive_name) {
+  const std::vector<data_file> files = list_data_files(text::to_path(data_directory), {L".db"});
+  // A database that another connection is writing may be half-written on
+  // disk; one that a killed process left with a hot journal is whole again
+  // once SQLite has rolled the journal back, which the check does.
+  for (const data_file& file : files) {
+    if (file.path.extension() == ".db") {
+      sqlite::check_not_in_use(text::from_path(file.path), sqlite::intended_use::copy);
+    }
+  }
   replacement_file archive(text::to_path(archive_name));
   archive_writer out(archive.stream());
   out.write_header();
   write_values(out, installation_key, L"");
   write_key_tree(out, installation_key);
-  for (const data_file& file : list_data_files(text::to_path(data_directory), {L".db"})) write_file(out, file);
+  for (const data_file& file : files) write_file(out, file);
   out.write_end_of_list();
   archive.commit("failed to write to file");
 }

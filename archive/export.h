@@ -20,6 +20,10 @@ namespace netkeep::archive {
 // file of that name only once it is complete; on failure nothing but the
 // temporary file (which is removed) has been written.
 //
+// Before anything is written, every database file of `data_directory` is
+// checked with sqlite::check_not_in_use for reading: one that another
+// connection is writing throws sqlite::error("database is locked").
+//
 // Throws std::runtime_error with "failed to open file" (archive or data file
 // cannot be opened), "failed to write to file", "unexpected" (file contents
 // not copied in full), "file too large to export: <archive name>" (a data

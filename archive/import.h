@@ -24,12 +24,24 @@ namespace netkeep::archive {
 // archive: <name>" (a file name that is absolute or does not stay below the
 // data directory).
 //
-// Then it writes: a failing registry call throws win32::error, a folder that
-// cannot be created std::filesystem::filesystem_error, a data file that
-// cannot be created "failed to open file", one that cannot be written in
-// full "unexpected". Each data file is written under a temporary name and
-// renamed over its target when complete, so no file is left half-written;
-// what was restored before a failure stays.
+// Nothing is written while a database file that the archive replaces is in
+// use by another connection: sqlite::error("database is locked"). A hot
+// journal that a killed process left beside such a file is rolled back
+// first (see sqlite::check_not_in_use).
+//
+// Then it writes, in this order: each data file under a temporary name
+// beside its target (missing folders created); the registry, made durable
+// with flush_key; and last the renames of the data files over their
+// targets. A failure before the renames leaves the data files as they were
+// (the temporary files are removed), and the hive file too unless a registry
+// call itself failed part-way, whose earlier changes the command writes back
+// when it closes the installation key. Failures: a data file that cannot be
+// created throws "failed to open file", one that cannot be written in full
+// "unexpected", a folder that cannot be created
+// std::filesystem::filesystem_error, a failing registry call win32::error, a
+// failing write-back std::runtime_error. Only a failing rename, or the
+// process ending during the renames, leaves some files new and others old;
+// no file is ever left half-written.
 void import_installation(win32::registry::raw_key installation_key, const std::wstring& data_directory,
                          const std::wstring& archive_name);
 

@@ -1,5 +1,6 @@
 #include "archive/replacement_file.h"
 
+#include <atomic>
 #include <stdexcept>
 #include <string>
 
@@ -23,7 +24,9 @@ long process_id() {
 }  // namespace
 
 replacement_file::replacement_file(std::filesystem::path target) : target_(std::move(target)) {
-  temporary_ = target_.parent_path() / ("netkeep-" + std::to_string(process_id()) + ".tmp");
+  static std::atomic<unsigned> count{0};
+  temporary_ = target_.parent_path() /
+               ("netkeep-" + std::to_string(process_id()) + "-" + std::to_string(count++) + ".tmp");
   std::error_code ignored;
   if (std::filesystem::is_directory(target_, ignored)) throw std::runtime_error("failed to open file");
   out_.open(temporary_, std::ios::binary | std::ios::trunc);
@@ -37,9 +40,15 @@ replacement_file::~replacement_file() {
   std::filesystem::remove(temporary_, ignored);
 }
 
-void replacement_file::commit(const char* close_failure) {
+void replacement_file::finish(const char* close_failure) {
+  if (finished_) return;
   out_.close();
   if (!out_) throw std::runtime_error(close_failure);
+  finished_ = true;
+}
+
+void replacement_file::commit(const char* close_failure) {
+  finish(close_failure);
   std::filesystem::rename(temporary_, target_);
   committed_ = true;
 }

@@ -11,10 +11,11 @@ namespace netkeep {
 
 class replacement_file {
  public:
-  // Creates "netkeep-<process id>.tmp" in the target's folder for binary
-  // writing, replacing a leftover of that name (a short name, so that a
-  // target whose name is as long as the file system allows can still be
-  // written). Throws std::runtime_error("failed to open file")
+  // Creates "netkeep-<process id>-<n>.tmp" in the target's folder for binary
+  // writing, where n counts the replacement files of the process (a short
+  // name, so that a target whose name is as long as the file system allows
+  // can still be written, and a distinct one for each file, so that several
+  // can wait side by side). Throws std::runtime_error("failed to open file")
   // when it cannot be created or when the target is a folder.
   explicit replacement_file(std::filesystem::path target);
   // Removes the temporary file unless commit() succeeded.
@@ -24,15 +25,19 @@ class replacement_file {
 
   std::ostream& stream() { return out_; }
 
-  // Closes the temporary file and renames it over the target. Throws
-  // std::runtime_error(close_failure) when the close (the last write) fails,
-  // and std::filesystem::filesystem_error when the rename fails.
+  // Closes the temporary file, complete but not yet in place. Throws
+  // std::runtime_error(close_failure) when the close (the last write) fails.
+  void finish(const char* close_failure);
+
+  // Finishes the file if that was not done yet, then renames it over the
+  // target. Throws std::filesystem::filesystem_error when the rename fails.
   void commit(const char* close_failure);
 
  private:
   std::filesystem::path target_;
   std::filesystem::path temporary_;
   std::ofstream out_;
+  bool finished_ = false;
   bool committed_ = false;
 };
 

@@ -5,6 +5,7 @@
 #include <future>
 #include <iostream>
 #include <stdexcept>
+#include <string_view>
 
 #include "platform/installation/installation.h"
 
@@ -32,11 +33,14 @@ void run_handler(int count, wchar_t** words, bool needs_file_name,
     body(needs_file_name ? std::wstring(words[0]) : std::wstring());
   } catch (const std::exception& failure) {
     // The command's own failure is what the operator needs to see; a failure
-    // to write back the registry on top of it is added to the message.
+    // to write back the registry on top of it is added to the message, unless
+    // it is the same failure again (a write-back that the work itself tried).
     try {
       installation::close();
     } catch (const std::exception& also) {
-      throw std::runtime_error(std::string(failure.what()) + "; " + also.what());
+      if (std::string_view(failure.what()) != also.what()) {
+        throw std::runtime_error(std::string(failure.what()) + "; " + also.what());
+      }
     }
     throw;
   } catch (...) {

@@ -146,6 +146,9 @@ struct integrity_report {
   void verify();
 
   // --- The repair driver (report/repair_driver.cpp).
+  // Reopens the databases, makes sure that each can be written (else throws
+  // the sqlite::error of a rolled-back trial write before any repair), then
+  // applies every repair action in list order and closes the databases.
   void repair_all(text_sink sink);
 
   // --- Registry network configuration (checks/configuration/).

@@ -1,16 +1,37 @@
 #include "reset/reset.h"
 
+#include <cerrno>
 #include <cstdint>
+#include <fstream>
+#include <set>
+#include <string>
+#include <system_error>
 #include <vector>
+
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "archive/data_files.h"
 #include "archive/fixed_tables.h"
+#include "platform/sqlite/database_use.h"
 #include "platform/text/unicode.h"
 
 namespace netkeep {
 namespace {
 
+namespace fs = std::filesystem;
 namespace registry = win32::registry;
+
+long process_id() {
+#ifdef _WIN32
+  return _getpid();
+#else
+  return static_cast<long>(::getpid());
+#endif
+}
 
 // RegEnumValueW's name buffer in wide characters, terminator included.
 constexpr std::uint32_t value_name_chars = 256;
@@ -55,14 +76,45 @@ void delete_unpreserved_keys(registry::raw_key installation_key) {
                       });
 }
 
+// Whether files can be removed from `folder`, tried with a probe file of our
+// own; the reason when they cannot.
+std::error_code removal_failure(const fs::path& folder) {
+  const fs::path probe = folder / ("netkeep-" + std::to_string(process_id()) + ".probe");
+  std::error_code failure;
+  {
+    errno = 0;
+    std::ofstream out(probe, std::ios::binary | std::ios::trunc);
+    if (!out) failure = std::error_code(errno != 0 ? errno : EACCES, std::generic_category());
+  }
+  if (!failure) fs::remove(probe, failure);
+  return failure;
+}
+
+// Throws before anything is deleted when a file cannot be: a database in use,
+// or a folder whose entries cannot be removed (read-only).
+void check_files_removable(const std::vector<data_file>& files) {
+  std::set<fs::path> checked_folders;
+  for (const data_file& file : files) {
+    if (file.path.extension() == ".db") {
+      sqlite::check_not_in_use(text::from_path(file.path), sqlite::intended_use::remove);
+    }
+    const fs::path folder = file.path.parent_path();
+    if (!checked_folders.insert(folder).second) continue;
+    if (const std::error_code failure = removal_failure(folder)) {
+      throw fs::filesystem_error("cannot remove", file.path, failure);
+    }
+  }
+}
+
 }  // namespace
 
 void reset_installation(registry::raw_key installation_key, const std::wstring& data_directory) {
+  const std::vector<data_file> files = list_data_files(text::to_path(data_directory), {L".db", L".db-journal"});
+  check_files_removable(files);
   delete_unpreserved_values(installation_key, L"");
   delete_unpreserved_keys(installation_key);
-  for (const data_file& file : list_data_files(text::to_path(data_directory), {L".db", L".db-journal"})) {
-    std::filesystem::remove(file.path);
-  }
+  registry::flush_key(installation_key);
+  for (const data_file& file : files) fs::remove(file.path);
 }
 
 }  // namespace netkeep

@@ -9,21 +9,31 @@
 
 namespace netkeep {
 
-// In this order, each step ending the reset at its first failure:
+// First makes sure that the whole reset can be done, changing nothing: lists
+// the files that step 3 deletes (the ".db" and ".db-journal" files of
+// `data_directory` and every file of its exported_directories, in the order
+// of list_data_files), checks that no other connection uses one of the
+// databases (sqlite::check_not_in_use for writing, which throws
+// sqlite::error("database is locked")) and that a file can be created and
+// removed in each folder that holds one of them (else
+// std::filesystem::filesystem_error "cannot remove" with the first such file
+// and the reason). Then, in this order, each step ending the reset at its
+// first failure:
 //  1. deletes the values of `installation_key` that preserved_values does
 //     not keep in reset mode;
 //  2. walks the keys below it: leaves the keys of excluded_keys untouched
 //     with their subtrees, strips a key that preserved_values names down to
 //     its preserved values and keeps it, and deletes every other key, each
-//     after its subkeys;
-//  3. deletes, in the order of list_data_files, the ".db" and ".db-journal"
-//     files of `data_directory` and every file of its exported_directories.
-// Folders are never deleted.
+//     after its subkeys; then makes the registry durable (flush_key), so
+//     that no file is deleted while the registry could still fail to be
+//     written;
+//  3. deletes the listed files. Folders are never deleted.
 //
 // Throws win32::error for a failing registry call, including a value or key
-// enumeration that ends otherwise than at its last item (the files are then
-// untouched), and std::filesystem::filesystem_error for a folder that cannot
-// be listed or a file that cannot be removed (the files before it are gone).
+// enumeration that ends otherwise than at its last item, and the write-back's
+// std::runtime_error (the files are then untouched), and
+// std::filesystem::filesystem_error for a folder that cannot be listed or a
+// file that cannot be removed (the files before it are gone).
 void reset_installation(win32::registry::raw_key installation_key, const std::wstring& data_directory);
 
 }  // namespace netkeep

@@ -1,0 +1,30 @@
+#pragma once
+// Whether another connection is using a database file, asked before a
+// command copies, replaces or deletes the file as a whole.
+
+#include <string>
+
+namespace sqlite {
+
+enum class intended_use {
+  // The file is copied: other readers may stay. A transaction that a killed
+  // process left in a hot journal beside the file is rolled back first, so
+  // that the copy is whole.
+  copy,
+  // The file is replaced by another one: nobody else may use it. A journal
+  // beside the file stays exactly as it is.
+  replace,
+  // The file and its journal are deleted: nobody else may use it.
+  remove,
+};
+
+// Takes and releases SQLite's lock on the existing database file `file` for
+// the intended use: a shared lock to copy, an exclusive one to replace or
+// remove. Throws sqlite::error("database is locked") when another connection
+// holds a conflicting lock. Every other failure (the file is no database, or
+// cannot be opened or locked) is ignored: the file is copied, replaced or
+// deleted as it is, and the operation that follows reports its own
+// failures.
+void check_not_in_use(const std::wstring& file, intended_use use);
+
+}  // namespace sqlite
