@@ -19,6 +19,7 @@
 #include "platform/sqlite/sqlite.h"
 #include "platform/text/unicode.h"
 #include "platform/win32/registry.h"
+#include "report/table_answers.h"
 
 namespace netkeep {
 
@@ -97,6 +98,11 @@ struct integrity_report {
   sqlite::database network_db;
   sqlite::database switching_db;
   sqlite::database redundancy_db;
+
+  // Answers to the questions that checks ask of a Switching table once per
+  // row, each table read in one pass at its first question; forgotten when
+  // the databases are opened or closed.
+  table_answers switching_answers;
 
   // Hears each problem's description as it is added; may be empty.
   text_sink observer;

@@ -29,6 +29,7 @@ bool integrity_report::open_databases() {
       throw std::runtime_error("Database file not found: " + text::to_utf8(path));
     }
   }
+  switching_answers.clear();
   network_db.open(database_path(L"Network.db"));
   switching_db.open(database_path(L"Switching.db"));
   redundancy_db.open(database_path(L"DeviceRedundancy.db"));
@@ -36,6 +37,7 @@ bool integrity_report::open_databases() {
 }
 
 void integrity_report::close_databases() {
+  switching_answers.clear();
   network_db.close();
   switching_db.close();
   redundancy_db.close();

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <exception>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -36,15 +37,31 @@ std::vector<allocation_entry> read_allocations(const sqlite::database& db) {
   return entries;
 }
 
-// Reads the allocation's chain links. Their values are not reported; a
-// failing read ends the check like any other low level error.
-void read_chain_links(const sqlite::database& db, std::int64_t allocation_id) {
-  for (const char* sql : {"SELECT past   FROM allocation WHERE id = ?", "SELECT future FROM allocation WHERE id = ?"}) {
-    sqlite::statement link(db, sql);
-    link.bind_int64(1, allocation_id);
-    if (link.step()) link.column_int64(0);
+// Reads the chain links of allocations, one row at a time: a damaged row
+// must fail when its own run is checked, not before. Each statement is
+// prepared at its first use and then reused.
+class chain_link_reader {
+ public:
+  explicit chain_link_reader(const sqlite::database& db) : db_(db) {}
+
+  // The values are not reported; a failing read ends the check like any
+  // other low level error.
+  void read(std::int64_t allocation_id) {
+    static constexpr const char* queries[2] = {"SELECT past   FROM allocation WHERE id = ?",
+                                               "SELECT future FROM allocation WHERE id = ?"};
+    for (std::size_t i = 0; i < 2; ++i) {
+      if (!links_[i]) links_[i].emplace(db_, queries[i]);
+      sqlite::statement& link = *links_[i];
+      link.bind_int64(1, allocation_id);
+      if (link.step()) link.column_int64(0);
+      link.reset();
+    }
   }
-}
+
+ private:
+  const sqlite::database& db_;
+  std::optional<sqlite::statement> links_[2];
+};
 
 }  // namespace
 
@@ -52,6 +69,7 @@ void integrity_report::check_allocations() {
   try {
     std::vector<allocation_entry> entries = read_allocations(switching_db);
     std::sort(entries.begin(), entries.end());
+    chain_link_reader chain_links(switching_db);
 
     // Runs of one allocator on one allocation space, in sorted order.
     for (entry_iterator first = entries.cbegin(); first != entries.cend();) {
@@ -62,7 +80,7 @@ void integrity_report::check_allocations() {
       }
 
       if (std::distance(first, end) > 1) {
-        for (entry_iterator e = first; e != end; ++e) read_chain_links(switching_db, e->id);
+        for (entry_iterator e = first; e != end; ++e) chain_links.read(e->id);
         std::wostringstream description;
         description << L"Multiple allocations where detected for '"
                     << managed_device_moniker(first->allocator, false).moniker << L"'. The allocations where:\n";

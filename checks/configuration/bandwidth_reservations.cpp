@@ -13,13 +13,10 @@
 namespace netkeep {
 namespace {
 
-// True when `sql`, a count with the moniker as its parameter, counts more
-// than nothing.
-bool moniker_in_use(const sqlite::database& db, const char* sql, const std::wstring& moniker) {
-  sqlite::statement count(db, sql);
-  count.bind_text(1, moniker);
-  return count.step() && count.column_int(0) > 0;
-}
+// "SELECT count([inband]) FROM inband_channel WHERE [device] = ?" and
+// "SELECT count([rowid]) FROM outofband_state WHERE [device] = ?".
+constexpr count_question inband_channels{"[inband]", "inband_channel", "[device]"};
+constexpr count_question outofband_states{"[rowid]", "outofband_state", "[device]"};
 
 }  // namespace
 
@@ -33,12 +30,8 @@ void integrity_report::check_device_reservations(reservation_iterator first, res
                 L" refer to a device that is not present in the managed device map");
     return;
   }
-  if (moniker_in_use(switching_db, "SELECT count([inband]) FROM inband_channel WHERE [device] = ?", device.moniker)) {
-    return;
-  }
-  if (moniker_in_use(switching_db, "SELECT count([rowid]) FROM outofband_state WHERE [device] = ?", device.moniker)) {
-    return;
-  }
+  if (switching_answers.count(switching_db, inband_channels, device.moniker) > 0) return;
+  if (switching_answers.count(switching_db, outofband_states, device.moniker) > 0) return;
   add_problem(L"One or more reservations for the allocator " + device.moniker +
                   L" refer to a device that is no longer a valid managed device",
               delete_reservation(device_id, this));

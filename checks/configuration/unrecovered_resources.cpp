@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -13,6 +14,12 @@
 #include "report/repair_actions.h"
 
 namespace netkeep {
+namespace {
+
+// "SELECT moniker FROM managed_device_map WHERE id = ?", the first row.
+constexpr text_question moniker_of_device{"moniker", "managed_device_map", "id", nullptr};
+
+}  // namespace
 
 void integrity_report::check_unrecovered_resources() {
   sqlite::statement rows(switching_db, "SELECT managed_device, allocation_space FROM unrecovered_resources");
@@ -20,18 +27,14 @@ void integrity_report::check_unrecovered_resources() {
     const std::int64_t device_id = rows.column_int64(0);
     const std::int64_t allocation_space = rows.column_int64(1);
     try {
-      std::wstring moniker;
-      {
-        sqlite::statement device(switching_db, "SELECT moniker FROM managed_device_map WHERE id = ?");
-        device.bind_int64(1, device_id);
-        if (!device.step()) {
-          add_problem(L"A set of unrecovered resources was detected that are not associated with a managed device.",
-                      delete_unrecovered_resources(allocation_space, device_id, this));
-          continue;
-        }
-        moniker = device.column_text(0);
+      const std::optional<std::wstring> moniker =
+          switching_answers.first_text(switching_db, moniker_of_device, device_id);
+      if (!moniker) {
+        add_problem(L"A set of unrecovered resources was detected that are not associated with a managed device.",
+                    delete_unrecovered_resources(allocation_space, device_id, this));
+        continue;
       }
-      if (device_on_allocation_space(moniker, allocation_space)) continue;
+      if (device_on_allocation_space(*moniker, allocation_space)) continue;
 
       add_problem(L"A set of unrecovered resources is on an allocation space '" +
                       allocation_space_label(allocation_space) + L"' that the managed device " +

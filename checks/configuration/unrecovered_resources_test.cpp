@@ -59,8 +59,10 @@ TEST_F(UnrecoveredResources, StaleRecordsAreCorrectableAndRepairDeletesExactlyTh
 
 TEST_F(UnrecoveredResources, AnErrorWhileCheckingARecordIsReportedForThatRecord) {
   // The moniker of M1 is known from an earlier lookup, so the error text
-  // can still name the device when the map cannot be read.
+  // can still name the device when the map cannot be read. The map itself
+  // is read again, as by a new run.
   ASSERT_TRUE(report.managed_device_moniker(9, true).found);
+  report.switching_answers.clear();
   switching(
       "INSERT INTO unrecovered_resources (managed_device, allocation_space) VALUES (9, 7), (9, 8);"
       "ALTER TABLE managed_device_map RENAME TO old_map;");

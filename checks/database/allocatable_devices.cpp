@@ -30,20 +30,17 @@ struct same_entry_less {
   }
 };
 
+// "SELECT count (allocation) FROM device_allocation WHERE moniker = ?" and
+// "SELECT count (device_moniker) FROM unrecovered_device WHERE device_moniker = ?".
+constexpr count_question device_allocations{"allocation", "device_allocation", "moniker"};
+constexpr count_question unrecovered_devices{"device_moniker", "unrecovered_device", "device_moniker"};
+
 // True when an allocation or an unrecovered device record still uses the
 // moniker; both counts are always taken.
-bool moniker_still_referenced(const sqlite::database& db, const std::wstring& moniker) {
-  std::int64_t counts[2] = {0, 0};
-  const char* const queries[2] = {
-      "SELECT count (allocation) FROM device_allocation WHERE moniker = ?",
-      "SELECT count (device_moniker) FROM unrecovered_device WHERE device_moniker = ?",
-  };
-  for (int i = 0; i < 2; ++i) {
-    sqlite::statement count(db, queries[i]);
-    count.bind_text(1, moniker);
-    if (count.step()) counts[i] = count.column_int64(0);
-  }
-  return counts[0] != 0 || counts[1] != 0;
+bool moniker_still_referenced(integrity_report& report, const std::wstring& moniker) {
+  const std::int64_t allocations = report.switching_answers.count(report.switching_db, device_allocations, moniker);
+  const std::int64_t unrecovered = report.switching_answers.count(report.switching_db, unrecovered_devices, moniker);
+  return allocations != 0 || unrecovered != 0;
 }
 
 }  // namespace
@@ -81,7 +78,7 @@ void integrity_report::check_allocatable_devices() {
       }
     }
 
-    if (moniker_still_referenced(switching_db, moniker)) {
+    if (moniker_still_referenced(*this, moniker)) {
       add_problem(text.str());
     } else {
       add_problem(text.str(), delete_allocatable_device(moniker, this, space, row_id));

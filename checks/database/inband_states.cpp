@@ -17,33 +17,34 @@ namespace {
 struct inband_device_role {
   const wchar_t* text;        // in problem texts and the repair's description
   const wchar_t* line_label;  // a line of the mismatch text
-  const char* query;          // reads the role's moniker of one inband
+  text_question query;        // reads the role's moniker of one inband, with `number`
   const char* column;         // the inband_channel column that holds it
   std::int32_t number;        // the inband_channel number that holds it
 };
 
+// "SELECT device      FROM inband_channel WHERE inband=? AND number=<n>" and
+// "SELECT home_device FROM inband_channel WHERE inband=? AND number=<n>".
+constexpr text_question managed_devices{"device", "inband_channel", "inband", "number"};
+constexpr text_question home_devices{"home_device", "inband_channel", "inband", "number"};
+
 // Always processed in this order.
 constexpr std::array<inband_device_role, 4> inband_device_roles = {{
-    {L"managed modulator", L"    Managed modulator '",
-     "SELECT device      FROM inband_channel WHERE inband=? AND number=0", "device", 0},
-    {L"managed demodulator", L"    Managed demodulator '",
-     "SELECT device      FROM inband_channel WHERE inband=? AND number=1", "device", 1},
-    {L"home demodulator", L"    Home demodulator '",
-     "SELECT home_device FROM inband_channel WHERE inband=? AND number=0", "home_device", 0},
-    {L"home modulator", L"    Home modulator '",
-     "SELECT home_device FROM inband_channel WHERE inband=? AND number=1", "home_device", 1},
+    {L"managed modulator", L"    Managed modulator '", managed_devices, "device", 0},
+    {L"managed demodulator", L"    Managed demodulator '", managed_devices, "device", 1},
+    {L"home demodulator", L"    Home demodulator '", home_devices, "home_device", 0},
+    {L"home modulator", L"    Home modulator '", home_devices, "home_device", 1},
 }};
 constexpr std::size_t managed_modulator = 0;
 constexpr std::size_t managed_demodulator = 1;
 constexpr std::size_t home_demodulator = 2;
 constexpr std::size_t home_modulator = 3;
 
-// The moniker that `sql` reads for the inband; empty when there is no row or
-// the column says "(none)". An empty moniker means the role has no device.
-std::wstring inband_query(const sqlite::database& db, const char* sql, std::int64_t inband_id) {
-  sqlite::statement query(db, sql);
-  query.bind_int64(1, inband_id);
-  std::wstring moniker = query.step() ? query.column_text(0) : std::wstring();
+// The moniker that the role's query reads for the inband; empty when there
+// is no row or the column says "(none)". An empty moniker means the role has
+// no device.
+std::wstring inband_query(integrity_report& report, const inband_device_role& role, std::int64_t inband_id) {
+  std::wstring moniker = report.switching_answers.first_text(report.switching_db, role.query, inband_id, role.number)
+                             .value_or(std::wstring());
   if (moniker == L"(none)") moniker.clear();
   return moniker;
 }
@@ -57,7 +58,7 @@ void integrity_report::check_inband_states() {
 
     std::array<std::wstring, 4> monikers;
     for (std::size_t role = 0; role < inband_device_roles.size(); ++role) {
-      monikers[role] = inband_query(switching_db, inband_device_roles[role].query, inband_id);
+      monikers[role] = inband_query(*this, inband_device_roles[role], inband_id);
     }
 
     // A device listed in several RF chains has no one satellite: it takes

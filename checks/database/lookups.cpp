@@ -2,6 +2,7 @@
 // allocation space: its moniker, where the registry places it, and how to
 // name an allocation space in a message.
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -9,6 +10,9 @@
 
 namespace netkeep {
 namespace {
+
+// "SELECT moniker FROM managed_device_map WHERE id=?", the first row.
+constexpr text_question moniker_of_device{"moniker", "managed_device_map", "id", nullptr};
 
 // The allocation space of a satellite: the first one recorded for it.
 const std::int64_t* first_allocation_space(const std::multimap<std::int64_t, std::int64_t>& satellite_allocation_spaces,
@@ -24,15 +28,12 @@ integrity_report::moniker_lookup integrity_report::managed_device_moniker(std::i
   auto cached = managed_device_monikers.find(id);
   if (cached != managed_device_monikers.end()) return {cached->second, true};
 
-  sqlite::statement query(switching_db, "SELECT moniker FROM managed_device_map WHERE id=?");
-  query.bind_int64(1, id);
-  if (query.step()) {
-    std::wstring moniker = query.column_text(0);
-    managed_device_monikers.emplace(id, moniker);
-    return {std::move(moniker), true};
+  if (std::optional<std::wstring> moniker = switching_answers.first_text(switching_db, moniker_of_device, id)) {
+    managed_device_monikers.emplace(id, *moniker);
+    return {std::move(*moniker), true};
   }
   if (must_exist) throw std::runtime_error("Allocator not found in managed device map.");
-  // Not cached: a later call asks the database again.
+  // Not cached: a later call asks again.
   return {L"<unknown(" + std::to_wstring(id) + L")>", false};
 }
 

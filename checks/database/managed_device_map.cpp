@@ -12,29 +12,29 @@
 namespace netkeep {
 namespace {
 
-// The Switching tables that refer to a managed device by its id; an entry
-// that one of them still uses must not be deleted.
-constexpr std::array<const char*, 11> device_reference_counts = {
-    "SELECT count (device_id     ) FROM managed_device_modcod_map            WHERE device_id      = ?",
-    "SELECT count (managed_device) FROM bandwidth_reservation                WHERE managed_device = ?",
-    "SELECT count (allocator     ) FROM allocation                           WHERE allocator      = ?",
-    "SELECT count (allocator     ) FROM preallocation                        WHERE allocator      = ?",
-    "SELECT count (allocator     ) FROM device_preallocation                 WHERE allocator      = ?",
-    "SELECT count (managed_device) FROM unrecovered_resources                WHERE managed_device = ?",
-    "SELECT count (managed_device) FROM unrecovered_slot                     WHERE managed_device = ?",
-    "SELECT count (managed_device) FROM unrecovered_device                   WHERE managed_device = ?",
-    "SELECT count (managed_device) FROM reservation_status                   WHERE managed_device = ?",
-    "SELECT count (allocator_id)   FROM scheduled_channel_reservation        WHERE allocator_id   = ?",
-    "SELECT count (device_id)      FROM scheduled_channel_device_reservation WHERE device_id      = ?",
-};
+// The Switching tables that refer to a managed device by its id, asked in
+// this order ("SELECT count (<counted>) FROM <table> WHERE <key> = ?"); an
+// entry that one of them still uses must not be deleted.
+constexpr std::array<count_question, 11> device_references = {{
+    {"device_id", "managed_device_modcod_map", "device_id"},
+    {"managed_device", "bandwidth_reservation", "managed_device"},
+    {"allocator", "allocation", "allocator"},
+    {"allocator", "preallocation", "allocator"},
+    {"allocator", "device_preallocation", "allocator"},
+    {"managed_device", "unrecovered_resources", "managed_device"},
+    {"managed_device", "unrecovered_slot", "managed_device"},
+    {"managed_device", "unrecovered_device", "managed_device"},
+    {"managed_device", "reservation_status", "managed_device"},
+    {"allocator_id", "scheduled_channel_reservation", "allocator_id"},
+    {"device_id", "scheduled_channel_device_reservation", "device_id"},
+}};
 
-// True when any table of device_reference_counts still uses the managed
-// device id; stops at the first table that does.
-bool device_still_referenced(const sqlite::database& db, std::int64_t id) {
-  for (const char* sql : device_reference_counts) {
-    sqlite::statement count(db, sql);
-    count.bind_int64(1, id);
-    if (count.step() && count.column_int(0) > 0) return true;
+// True when any table of device_references still uses the managed device
+// id; stops at the first table that does, so later tables are only read
+// when an orphan needs them.
+bool device_still_referenced(integrity_report& report, std::int64_t id) {
+  for (const count_question& question : device_references) {
+    if (report.switching_answers.count(report.switching_db, question, id) > 0) return true;
   }
   return false;
 }
@@ -65,7 +65,7 @@ void integrity_report::check_managed_device_map() {
     std::wostringstream text;
     text << L"Device '" << moniker << L"' (id: " << id
          << L") in managed device map when not associated with a satellite.";
-    if (device_still_referenced(switching_db, id)) {
+    if (device_still_referenced(*this, id)) {
       add_problem(text.str());
     } else {
       add_problem(text.str(), delete_managed_device_entry(id, this));

@@ -3,13 +3,18 @@
 // its inband, whose state lives in Switching.db.
 
 #include <sstream>
-#include <stdexcept>
 
 #include "platform/installation/installation.h"
 #include "report/integrity_report.h"
 #include "report/repair_actions.h"
 
 namespace netkeep {
+namespace {
+
+// "SELECT count (id) FROM inband_state WHERE id=?"
+constexpr count_question inband_state_rows{"id", "inband_state", "id"};
+
+}  // namespace
 
 void integrity_report::check_site_data() {
   {
@@ -24,14 +29,7 @@ void integrity_report::check_site_data() {
 
 void integrity_report::check_site_inbands() {
   for (const auto& [inband_id, site_id] : inband_sites) {
-    std::int32_t count;
-    {
-      sqlite::statement query(switching_db, "SELECT count (id) FROM inband_state WHERE id=?");
-      query.bind_int64(1, inband_id);
-      if (!query.step()) throw std::runtime_error("no result");
-      count = query.column_int(0);
-    }
-    if (count != 0) continue;
+    if (switching_answers.count(switching_db, inband_state_rows, inband_id) != 0) continue;
     std::wostringstream text;
     text << L"The site " << site_label(site_id) << L" refers to a non existent inband (id: " << inband_id << L")";
     add_problem(text.str(), delete_inband_property(site_id, this));

@@ -159,6 +159,10 @@ std::size_t utf16_length(std::wstring_view text) {
   return n;
 }
 
+std::strong_ordering compare_utf16_units(wchar_t a, wchar_t b) {
+  return compare_utf16(std::wstring_view(&a, 1), std::wstring_view(&b, 1));
+}
+
 std::strong_ordering compare_utf16(std::wstring_view a, std::wstring_view b) {
   // Code points compare like their UTF-16 encodings except that code points
   // above U+FFFF (surrogate pairs) sort before U+E000..U+FFFF.

@@ -45,9 +45,25 @@ std::size_t utf16_length(std::wstring_view text);
 // first; the order of monikers and registry names everywhere in the program.
 std::strong_ordering compare_utf16(std::wstring_view a, std::wstring_view b);
 
+// The order of two differing wide characters by their UTF-16 code units
+// (compare_utf16 at the first difference).
+std::strong_ordering compare_utf16_units(wchar_t a, wchar_t b);
+
+// compare_utf16, inline: monikers are compared very often, and most differ
+// in characters below U+D800, whose order is their value's.
+inline std::strong_ordering compare_utf16_inline(std::wstring_view a, std::wstring_view b) {
+  const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    if (a[i] == b[i]) continue;
+    if (static_cast<char32_t>(a[i]) < 0xD800 && static_cast<char32_t>(b[i]) < 0xD800) return a[i] <=> b[i];
+    return compare_utf16_units(a[i], b[i]);
+  }
+  return a.size() <=> b.size();
+}
+
 struct utf16_less {
   bool operator()(std::wstring_view a, std::wstring_view b) const {
-    return compare_utf16(a, b) < 0;
+    return compare_utf16_inline(a, b) < 0;
   }
 };
 

@@ -4,6 +4,7 @@
 #include <functional>
 #include <stdexcept>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/text/unicode.h"
@@ -147,27 +148,29 @@ class hive_parser {
     const bool deletion = !text.empty() && text.front() == L'-';
     if (deletion) text.remove_prefix(1);
 
-    std::vector<std::wstring_view> names;
+    std::vector<std::wstring_view>& names = names_;
+    names.clear();
     for (std::size_t start = 0;;) {
       const std::size_t end = text.find(L'\\', start);
       names.push_back(text.substr(start, end == std::wstring_view::npos ? std::wstring_view::npos : end - start));
       if (end == std::wstring_view::npos) break;
       start = end + 1;
     }
-    if (fold_name(names.front()) != fold_name(root_name)) fail("expected a key of HKEY_LOCAL_MACHINE");
+    if (!folds_to(names.front(), root_folded_)) fail("expected a key of HKEY_LOCAL_MACHINE");
     if (names.size() > max_key_depth) fail("key nested too deeply");
     key_node* key = root_.get();
     for (std::size_t i = 1; i < names.size() && key != nullptr; ++i) {
       const std::wstring_view name = names[i];
+      // Sections usually share most of their path with the one before (a
+      // key of that path was checked when it was read).
+      if (i <= path_.size() && folds_to(name, path_[i - 1]->folded)) {
+        key = path_[i - 1];
+        continue;
+      }
       if (name.empty()) fail("empty key name");
       if (netkeep::text::utf16_length(name) > max_key_name_length) fail("key name longer than 255 characters");
       if (!is_storable_name(name)) fail("key name with characters that cannot be stored");
       std::u16string folded = fold_name(name);
-      // Sections usually share most of their path with the one before.
-      if (i <= path_.size() && path_[i - 1]->folded == folded) {
-        key = path_[i - 1];
-        continue;
-      }
       path_.resize(i - 1);
       key = deletion ? find_child(*key, folded) : &child(*key, name, std::move(folded));
       if (key != nullptr) path_.push_back(key);
@@ -179,15 +182,31 @@ class hive_parser {
     }
   }
 
+  // Subkeys are looked up by binary search while their list is in order,
+  // as in every file that this registry writes, and by hash once a subkey
+  // came out of order.
   key_node* find_child(const key_node& parent, std::u16string_view folded) {
+    if (!unordered_.contains(&parent)) {
+      key_node* found = parent.children.find(folded);
+      return found != nullptr && !found->deleted ? found : nullptr;
+    }
     auto found = children_.find({&parent, folded});
     return found == children_.end() ? nullptr : found->second;
   }
 
   key_node& child(key_node& parent, std::wstring_view name, std::u16string folded) {
     if (key_node* existing = find_child(parent, folded)) return *existing;
-    key_node& added = parent.children.append_unsorted(std::make_unique<key_node>(std::wstring(name), &parent));
-    children_.emplace(child_ref{&parent, added.folded}, &added);
+    const child_list& siblings = parent.children;
+    const bool in_order = siblings.size() == 0 || siblings.at(siblings.size() - 1).folded < folded;
+    if (!in_order && unordered_.insert(&parent).second) {
+      for (std::size_t i = 0; i < siblings.size(); ++i) {
+        key_node& sibling = siblings.at(i);
+        if (!sibling.deleted) children_.emplace(child_ref{&parent, sibling.folded}, &sibling);
+      }
+    }
+    key_node& added = parent.children.append_unsorted(
+        std::make_unique<key_node>(std::wstring(name), std::move(folded), &parent));
+    if (!in_order) children_.emplace(child_ref{&parent, added.folded}, &added);
     return added;
   }
 
@@ -246,6 +265,13 @@ class hive_parser {
   // `text`, leaving what follows the closing quote.
   static bool read_quoted(std::wstring_view& text, std::wstring& out) {
     if (text.empty() || text.front() != L'"') return false;
+    // Most texts have no escapes: taken whole.
+    const std::size_t special = text.find_first_of(L"\\\"", 1);
+    if (special != std::wstring_view::npos && text[special] == L'"') {
+      out.append(text.substr(1, special - 1));
+      text.remove_prefix(special + 1);
+      return true;
+    }
     for (std::size_t i = 1; i < text.size(); ++i) {
       const wchar_t c = text[i];
       if (c == L'"') {
@@ -339,7 +365,11 @@ class hive_parser {
   key_node* current_ = nullptr;
   // The keys of the last section's path below the root, for reuse.
   std::vector<key_node*> path_;
-  // Every live key while loading, by parent and folded name.
+  const std::u16string root_folded_ = fold_name(root_name);
+  std::vector<std::wstring_view> names_;  // of the section being read
+  // Keys whose subkeys came out of order while loading.
+  std::unordered_set<const key_node*> unordered_;
+  // The live subkeys of those keys, by parent and folded name.
   std::unordered_map<child_ref, key_node*, child_ref_hash> children_;
 };
 

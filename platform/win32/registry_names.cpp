@@ -57,6 +57,17 @@ std::u16string fold_name(std::wstring_view name) {
   return folded;
 }
 
+bool folds_to(std::wstring_view name, std::u16string_view folded) {
+  if (name.size() != folded.size()) return fold_name(name) == folded;  // surrogate pairs, or unequal
+  const upper_table& upper = upper_case();
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const auto c = static_cast<char32_t>(name[i]);
+    if (c > 0xFFFF) return fold_name(name) == folded;
+    if (upper[c] != folded[i]) return false;
+  }
+  return true;
+}
+
 bool is_storable_name(std::wstring_view name) {
   for (wchar_t w : name) {
     const auto c = static_cast<char32_t>(w);

@@ -8,6 +8,21 @@ namespace win32::registry {
 
 // value_list
 
+void value_list::rebuild_index() const {
+  std::size_t slots = 64;
+  while (slots < 2 * entries_.size() + 2) slots *= 2;
+  index_.assign(slots, 0);
+  for (std::size_t i = 0; i < entries_.size(); ++i) index_entry(i);
+  index_valid_ = true;
+}
+
+void value_list::index_entry(std::size_t position) const {
+  const std::size_t mask = index_.size() - 1;
+  std::size_t slot = std::hash<std::u16string_view>()(entries_[position].folded) & mask;
+  while (index_[slot] != 0) slot = (slot + 1) & mask;
+  index_[slot] = static_cast<std::uint32_t>(position + 1);
+}
+
 std::size_t value_list::position(std::u16string_view folded) const {
   if (entries_.size() <= index_threshold) {
     for (std::size_t i = 0; i < entries_.size(); ++i) {
@@ -15,14 +30,14 @@ std::size_t value_list::position(std::u16string_view folded) const {
     }
     return entries_.size();
   }
-  if (!index_valid_) {
-    index_.clear();
-    index_.reserve(entries_.size());
-    for (std::size_t i = 0; i < entries_.size(); ++i) index_.emplace(entries_[i].folded, i);
-    index_valid_ = true;
+  if (!index_valid_) rebuild_index();
+  const std::size_t mask = index_.size() - 1;
+  for (std::size_t slot = std::hash<std::u16string_view>()(folded) & mask; index_[slot] != 0;
+       slot = (slot + 1) & mask) {
+    const std::size_t at = index_[slot] - 1;
+    if (entries_[at].folded == folded) return at;
   }
-  auto found = index_.find(folded);
-  return found == index_.end() ? entries_.size() : found->second;
+  return entries_.size();
 }
 
 const value_entry* value_list::find(std::u16string_view folded) const {
@@ -37,8 +52,13 @@ void value_list::set(std::wstring name, std::u16string folded, std::uint32_t typ
     entries_[at].data = std::move(data);
     return;
   }
-  if (index_valid_) index_.emplace(folded, entries_.size());
   entries_.push_back({std::move(name), std::move(folded), type, std::move(data)});
+  if (!index_valid_) return;
+  if (2 * entries_.size() + 2 > index_.size()) {
+    rebuild_index();
+  } else {
+    index_entry(entries_.size() - 1);
+  }
 }
 
 bool value_list::erase(std::u16string_view folded) {
@@ -63,60 +83,76 @@ child_list::~child_list() = default;
 child_list::child_list(child_list&&) noexcept = default;
 child_list& child_list::operator=(child_list&&) noexcept = default;
 
-std::size_t child_list::size() const { return nodes_ ? nodes_->size() : 0; }
+std::size_t child_list::size() const { return nodes_.size() - first_; }
 
-key_node& child_list::at(std::size_t index) const { return *(*nodes_)[index]; }
+key_node& child_list::at(std::size_t index) const { return *nodes_[first_ + index]; }
 
 std::size_t child_list::lower_bound(std::u16string_view folded) const {
-  if (!nodes_) return 0;
-  auto found = std::lower_bound(nodes_->begin(), nodes_->end(), folded,
+  auto found = std::lower_bound(nodes_.begin() + static_cast<std::ptrdiff_t>(first_), nodes_.end(), folded,
                                 [](const std::unique_ptr<key_node>& node, std::u16string_view name) {
                                   return std::u16string_view(node->folded) < name;
                                 });
-  return static_cast<std::size_t>(found - nodes_->begin());
+  return static_cast<std::size_t>(found - nodes_.begin());
 }
 
 key_node* child_list::find(std::u16string_view folded) const {
   const std::size_t at = lower_bound(folded);
-  if (at == size() || (*nodes_)[at]->folded != folded) return nullptr;
-  return (*nodes_)[at].get();
+  if (at == nodes_.size() || nodes_[at]->folded != folded) return nullptr;
+  return nodes_[at].get();
 }
 
 key_node& child_list::insert(std::unique_ptr<key_node> child) {
-  if (!nodes_) nodes_ = std::make_unique<storage>();
   const std::size_t at = lower_bound(child->folded);
-  return **nodes_->insert(nodes_->begin() + static_cast<std::ptrdiff_t>(at), std::move(child));
+  if (at == first_ && first_ > 0) {
+    // Room left by removals at the front.
+    nodes_[--first_] = std::move(child);
+    return *nodes_[first_];
+  }
+  return **nodes_.insert(nodes_.begin() + static_cast<std::ptrdiff_t>(at), std::move(child));
 }
 
 std::unique_ptr<key_node> child_list::remove(std::u16string_view folded) {
   const std::size_t at = lower_bound(folded);
-  if (at == size() || (*nodes_)[at]->folded != folded) return nullptr;
-  std::unique_ptr<key_node> child = std::move((*nodes_)[at]);
-  nodes_->erase(nodes_->begin() + static_cast<std::ptrdiff_t>(at));
-  if (nodes_->empty()) nodes_.reset();
+  if (at == nodes_.size() || nodes_[at]->folded != folded) return nullptr;
+  std::unique_ptr<key_node> child = std::move(nodes_[at]);
+  if (at == first_) {
+    ++first_;
+  } else {
+    nodes_.erase(nodes_.begin() + static_cast<std::ptrdiff_t>(at));
+  }
+  if (first_ == nodes_.size()) {
+    std::vector<std::unique_ptr<key_node>>().swap(nodes_);
+    first_ = 0;
+  }
   return child;
 }
 
 key_node& child_list::append_unsorted(std::unique_ptr<key_node> child) {
-  if (!nodes_) nodes_ = std::make_unique<storage>();
-  nodes_->push_back(std::move(child));
-  return *nodes_->back();
+  nodes_.push_back(std::move(child));
+  return *nodes_.back();
 }
 
 void child_list::sort_dropping_deleted() {
-  if (!nodes_) return;
-  std::erase_if(*nodes_, [](const std::unique_ptr<key_node>& node) { return node->deleted; });
+  std::erase_if(nodes_, [](const std::unique_ptr<key_node>& node) { return node == nullptr || node->deleted; });
+  first_ = 0;
   auto by_name = [](const std::unique_ptr<key_node>& a, const std::unique_ptr<key_node>& b) {
     return a->folded < b->folded;
   };
   // Files written by this registry list subkeys in order already.
-  if (!std::is_sorted(nodes_->begin(), nodes_->end(), by_name)) std::sort(nodes_->begin(), nodes_->end(), by_name);
-  if (nodes_->empty()) nodes_.reset();
+  if (!std::is_sorted(nodes_.begin(), nodes_.end(), by_name)) std::sort(nodes_.begin(), nodes_.end(), by_name);
+  if (nodes_.empty()) {
+    std::vector<std::unique_ptr<key_node>>().swap(nodes_);
+  } else {
+    nodes_.shrink_to_fit();
+  }
 }
 
 // key_node
 
 key_node::key_node(std::wstring name, key_node* parent)
     : name(std::move(name)), folded(fold_name(this->name)), parent(parent) {}
+
+key_node::key_node(std::wstring name, std::u16string folded, key_node* parent)
+    : name(std::move(name)), folded(std::move(folded)), parent(parent) {}
 
 }  // namespace win32::registry

@@ -6,12 +6,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace win32::registry {
@@ -27,7 +25,8 @@ struct value_entry {
 
 // The values of one key in creation order. Lookup by name is a scan for a
 // few values and a hash lookup for many, so that keys with very many values
-// load and query fast.
+// load and query fast. The hash index holds positions only (the names stay
+// in the entries), so it costs four bytes a slot.
 class value_list {
  public:
   std::size_t size() const { return entries_.size(); }
@@ -49,21 +48,22 @@ class value_list {
   static constexpr std::size_t index_threshold = 16;
   std::size_t position(std::u16string_view folded) const;  // size() when absent
 
-  struct name_hash {
-    using is_transparent = void;
-    std::size_t operator()(std::u16string_view name) const { return std::hash<std::u16string_view>()(name); }
-  };
+  void rebuild_index() const;
+  void index_entry(std::size_t position) const;
 
   std::vector<value_entry> entries_;
-  // Folded name -> position; only kept for lists above index_threshold, and
-  // rebuilt lazily after an erase shifts the positions.
-  mutable std::unordered_map<std::u16string, std::size_t, name_hash, std::equal_to<>> index_;
+  // Open addressing by the hash of the folded name: position + 1 per used
+  // slot, 0 for a free one; at most half the slots are used. Only kept for
+  // lists above index_threshold, and rebuilt lazily after an erase shifts
+  // the positions.
+  mutable std::vector<std::uint32_t> index_;
   mutable bool index_valid_ = false;
 };
 
 // The subkeys of one key, sorted by folded name: enumeration by index and
-// removal at either end are O(1), lookup is a binary search. Allocates
-// nothing while empty, since most keys are leaves.
+// removal at either end are O(1) (removal at the front, as deleting every
+// subkey does, only advances a start offset), lookup is a binary search.
+// Allocates nothing while empty, since most keys are leaves.
 class child_list {
  public:
   child_list();
@@ -90,15 +90,17 @@ class child_list {
   void sort_dropping_deleted();
 
  private:
-  using storage = std::deque<std::unique_ptr<key_node>>;
-  std::size_t lower_bound(std::u16string_view folded) const;
+  std::size_t lower_bound(std::u16string_view folded) const;  // an index into nodes_
 
-  std::unique_ptr<storage> nodes_;
+  std::vector<std::unique_ptr<key_node>> nodes_;
+  std::size_t first_ = 0;  // nodes_[0, first_) were removed and are null
 };
 
 struct key_node {
   key_node() = default;
   key_node(std::wstring name, key_node* parent);
+  // `folded` must be fold_name(name).
+  key_node(std::wstring name, std::u16string folded, key_node* parent);
 
   std::wstring name;      // as first created; empty for the root
   std::u16string folded;  // fold_name(name)

@@ -1,0 +1,155 @@
+#include "report/table_answers.h"
+
+#include <sqlite3.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace netkeep {
+namespace {
+
+// A database in memory whose statements are counted.
+class TableAnswers : public ::testing::Test {
+ protected:
+  TableAnswers() {
+    db.open(L":memory:");
+    sqlite3_trace_v2(db.handle(), SQLITE_TRACE_STMT, count_statement, &statements);
+  }
+
+  static int count_statement(unsigned, void* context, void*, void*) {
+    ++*static_cast<int*>(context);
+    return 0;
+  }
+
+  // What the per-row statement that the question stands for gives.
+  std::int64_t per_row_count(const count_question& q, std::int64_t id) {
+    sqlite::statement count(db, std::string("SELECT count (") + q.counted + ") FROM " + q.table + " WHERE " + q.key +
+                                    " = ?");
+    count.bind_int64(1, id);
+    return count.step() ? count.column_int64(0) : -1;
+  }
+  std::int64_t per_row_count(const count_question& q, const std::wstring& moniker) {
+    sqlite::statement count(db, std::string("SELECT count (") + q.counted + ") FROM " + q.table + " WHERE " + q.key +
+                                    " = ?");
+    count.bind_text(1, moniker);
+    return count.step() ? count.column_int64(0) : -1;
+  }
+
+  sqlite::database db;
+  table_answers answers;
+  int statements = 0;
+};
+
+// Ids stored as integers, reals and texts, in columns of each affinity, are
+// matched as a bound integer matches them.
+TEST_F(TableAnswers, CountsByIdFollowTheColumnsAffinity) {
+  db.exec(
+      "CREATE TABLE typed (id INTEGER, other TEXT); CREATE TABLE texts (id TEXT, other TEXT);"
+      "CREATE TABLE untyped (id, other);");
+  for (const char* table : {"typed", "texts", "untyped"}) {
+    db.exec(std::string("INSERT INTO ") + table +
+            " VALUES (5, 'a'), ('05', 'b'), (5.0, 'c'), (5.5, NULL), ('5', NULL), (NULL, 'd'), (x'35', 'e'),"
+            "(-7, 'f'), (9223372036854775807, 'g'), ('abc', 'h'), (' 6', 'i'), (6, 'j');");
+  }
+  for (const char* table : {"typed", "texts", "untyped"}) {
+    for (const char* counted : {"id", "other"}) {
+      const count_question q{counted, table, "id"};
+      for (std::int64_t id : std::vector<std::int64_t>{5, 6, 0, -7, 9223372036854775807, 1}) {
+        EXPECT_EQ(answers.count(db, q, id), per_row_count(q, id)) << table << " " << counted << " " << id;
+      }
+    }
+  }
+}
+
+TEST_F(TableAnswers, CountsByMonikerAreExact) {
+  db.exec(
+      "CREATE TABLE texts (device TEXT, n INTEGER); CREATE TABLE untyped (device, n);"
+      "INSERT INTO texts VALUES ('M1', 1), ('m1', 2), ('M1', NULL), ('M1 ', 3), (7, 4), (NULL, 5), ('', 6);"
+      "INSERT INTO untyped VALUES ('M1', 1), ('m1', 2), ('M1', NULL), (7, 4), ('7', 5), (x'4d31', 6);");
+  for (const char* table : {"texts", "untyped"}) {
+    for (const char* counted : {"device", "n", "[rowid]"}) {
+      const count_question q{counted, table, "device"};
+      for (const std::wstring moniker : {L"M1", L"m1", L"M1 ", L"7", L"", L"M2"}) {
+        EXPECT_EQ(answers.count(db, q, moniker), per_row_count(q, moniker)) << table << " " << counted;
+      }
+    }
+  }
+}
+
+TEST_F(TableAnswers, FirstTextIsTheFirstRowOfTheKeyAndNumber) {
+  db.exec(
+      "CREATE TABLE channel (inband INTEGER, number INTEGER, device TEXT);"
+      "INSERT INTO channel VALUES (3, 0, 'first'), (3, 1, 'other'), (3, 0, 'second'), (4, 0, NULL), (4, '1', 'x');");
+  const text_question q{"device", "channel", "inband", "number"};
+  EXPECT_EQ(answers.first_text(db, q, 3, 0), L"first");
+  EXPECT_EQ(answers.first_text(db, q, 3, 1), L"other");
+  EXPECT_EQ(answers.first_text(db, q, 4, 0), L"");  // NULL
+  EXPECT_EQ(answers.first_text(db, q, 4, 1), L"x");
+  EXPECT_EQ(answers.first_text(db, q, 5, 0), std::nullopt);
+
+  const text_question without_number{"device", "channel", "inband", nullptr};
+  EXPECT_EQ(answers.first_text(db, without_number, 3), L"first");
+}
+
+TEST_F(TableAnswers, ATableIsReadOnceAtItsFirstQuestion) {
+  db.exec("CREATE TABLE t (id INTEGER); INSERT INTO t VALUES (1), (1), (2);");
+  statements = 0;
+  const count_question q{"id", "t", "id"};
+  EXPECT_EQ(statements, 0);
+  EXPECT_EQ(answers.count(db, q, 1), 2);
+  EXPECT_EQ(answers.count(db, q, 2), 1);
+  EXPECT_EQ(answers.count(db, q, 3), 0);
+  EXPECT_EQ(statements, 1);
+
+  // Answers stand for the table as it was read, until cleared.
+  db.exec("INSERT INTO t VALUES (3);");
+  EXPECT_EQ(answers.count(db, q, 3), 0);
+  answers.clear();
+  EXPECT_EQ(answers.count(db, q, 3), 1);
+}
+
+// A missing table or column fails with the message of the per-row
+// statement, at every question, until it can be read.
+TEST_F(TableAnswers, AFailureIsTheStatementsAndIsNotKept) {
+  const count_question missing_table{"allocator", "allocation", "allocator"};
+  EXPECT_THROW(
+      {
+        try {
+          answers.count(db, missing_table, 1);
+        } catch (const sqlite::error& e) {
+          EXPECT_STREQ(e.what(), "no such table: allocation");
+          throw;
+        }
+      },
+      sqlite::error);
+  db.exec("CREATE TABLE allocation (id INTEGER, allocator INTEGER, past INTEGER);");
+  EXPECT_EQ(answers.count(db, missing_table, 1), 0);
+
+  // Columns are named in the per-row statement's order: the counted or read
+  // column first, then the key, then the number.
+  const auto message = [&](auto ask) -> std::string {
+    try {
+      ask();
+    } catch (const sqlite::error& e) {
+      return e.what();
+    }
+    return "";
+  };
+  EXPECT_EQ(message([&] { answers.count(db, count_question{"absent", "allocation", "missing"}, 1); }),
+            "no such column: absent");
+  EXPECT_EQ(message([&] { answers.count(db, count_question{"past", "allocation", "missing"}, 1); }),
+            "no such column: missing");
+  EXPECT_EQ(message([&] { answers.count(db, count_question{"past", "allocation", "missing"}, L"M"); }),
+            "no such column: missing");
+  EXPECT_EQ(message([&] { answers.first_text(db, text_question{"absent", "allocation", "missing", "gone"}, 1); }),
+            "no such column: absent");
+  EXPECT_EQ(message([&] { answers.first_text(db, text_question{"past", "allocation", "missing", "gone"}, 1); }),
+            "no such column: missing");
+  EXPECT_EQ(message([&] { answers.first_text(db, text_question{"past", "allocation", "id", "gone"}, 1, 0); }),
+            "no such column: gone");
+}
+
+}  // namespace
+}  // namespace netkeep
