@@ -57,13 +57,15 @@ std::string databases(const std::filesystem::path& installation) {
   return all;
 }
 
-// The hive file, with the installation's own folder written as "<folder>".
+// The hive file, with the installation's own folder written as "<folder>"
+// (as the program under test names it in "path").
 std::string registry(const std::filesystem::path& installation) {
   std::ifstream in(installation / "registry.reg", std::ios::binary);
   std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  const std::string folder = installation.string();
-  for (std::size_t at = text.find(folder); at != std::string::npos; at = text.find(folder, at)) {
-    text.replace(at, folder.size(), "<folder>");
+  for (const std::string& folder : {installation.string(), reg_escape(program_path(installation))}) {
+    for (std::size_t at = text.find(folder); at != std::string::npos; at = text.find(folder, at)) {
+      text.replace(at, folder.size(), "<folder>");
+    }
   }
   return text;
 }
