@@ -8,6 +8,7 @@
 #include "platform/installation/installation.h"
 #include "platform/text/unicode.h"
 #include "platform/win32/registry.h"
+#include "platform/win32/registry_hive_format.h"
 
 namespace netkeep::testing {
 namespace {
@@ -65,6 +66,26 @@ std::string hex_bytes(const std::string& bytes) {
     out += digits[byte & 15];
   }
   return out;
+}
+
+std::string hive_text_contents(const std::string& hive_text) {
+  const std::unique_ptr<registry::key_node> root = registry::parse_hive(hive_text, "hive");
+  std::string contents;
+  registry::for_each_key(*root, [&contents](const registry::key_node& key, std::size_t) {
+    std::wstring path;
+    for (const registry::key_node* node = &key; node->parent != nullptr; node = node->parent) {
+      path.insert(0, L"\\" + node->name);
+    }
+    std::vector<std::string> values;
+    for (std::size_t i = 0; i < key.values.size(); ++i) {
+      const registry::value_entry& value = key.values.at(i);
+      values.push_back(text::to_utf8(value.name) + " " + std::to_string(value.type) + " " + hex_bytes(value.data));
+    }
+    std::sort(values.begin(), values.end());
+    contents += "[" + text::to_utf8(path) + "]\n";
+    for (const std::string& value : values) contents += value + "\n";
+  });
+  return contents;
 }
 
 std::string hive_listing(const test_installation& installation) {

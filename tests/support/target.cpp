@@ -1,13 +1,10 @@
 #include "tests/support/target.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <optional>
 #include <stdexcept>
 
-#include "platform/text/unicode.h"
 #include "platform/win32/error.h"
-#include "platform/win32/registry_hive_format.h"
 #include "tests/support/hive_listing.h"
 #include "tests/support/test_installation.h"
 #include "tests/support/wine_prefix.h"
@@ -16,35 +13,10 @@ namespace netkeep::testing {
 namespace {
 
 namespace fs = std::filesystem;
-namespace registry = win32::registry;
 
 std::optional<std::string> read_if_present(const fs::path& file) {
   if (!fs::exists(file)) return std::nullopt;
   return read_file(file);
-}
-
-// The contents of hive text, independent of the order of values (which Wine
-// keeps sorted by name, where Windows and the file-backed hive keep the
-// order of creation) and of the text's layout: every key's path, then its
-// values sorted by name, with types and bytes.
-std::string hive_contents(const std::string& hive_text) {
-  const std::unique_ptr<registry::key_node> root = registry::parse_hive(hive_text, "hive");
-  std::string contents;
-  registry::for_each_key(*root, [&contents](const registry::key_node& key, std::size_t) {
-    std::wstring path;
-    for (const registry::key_node* node = &key; node->parent != nullptr; node = node->parent) {
-      path.insert(0, L"\\" + node->name);
-    }
-    std::vector<std::string> values;
-    for (std::size_t i = 0; i < key.values.size(); ++i) {
-      const registry::value_entry& value = key.values.at(i);
-      values.push_back(text::to_utf8(value.name) + " " + std::to_string(value.type) + " " + hex_bytes(value.data));
-    }
-    std::sort(values.begin(), values.end());
-    contents += "[" + text::to_utf8(path) + "]\n";
-    for (const std::string& value : values) contents += value + "\n";
-  });
-  return contents;
 }
 
 // The hive file whose contents the prefix's registry holds, with the bytes
@@ -69,7 +41,7 @@ run_result run_windows_program(const fs::path& hive, const std::vector<std::stri
   run_result result = wine::run(wine::windows_exe(), words, folder, file_size_limit);
 
   const std::string after = wine::save_registry();
-  if (hive_contents(after) != hive_contents(before.value_or(""))) {
+  if (hive_text_contents(after) != hive_text_contents(before.value_or(""))) {
     write_file(hive, after);
     loaded = loaded_hive{hive, after};
   }

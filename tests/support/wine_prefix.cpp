@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <iostream>
 #include <map>
 #include <stdexcept>
 
@@ -91,6 +92,11 @@ fs::path set_up_prefix() {
     file_lock lock(prefix.string() + ".lock");
     if (!is_set_up(prefix)) copy_prefix(base, prefix);
   }
+  // A Wine server that the first program starts stays 3 s after the last
+  // one ends; one that stays 30 s spans the pauses of a test run, so that
+  // each test process does not pay for starting it again. When one runs
+  // already this one ends at once.
+  run_process({"/bin/sh", "-c", "exec wineserver -p30"}, prefix, {"WINEPREFIX=" + prefix.string()});
   return prefix;
 }
 
@@ -126,9 +132,12 @@ const fs::path& prefix() {
 }
 
 std::string windows_path(const fs::path& path) {
-  const fs::path absolute = fs::absolute(path).lexically_normal();
-  const fs::path drive_c = prefix() / "drive_c";
-  const fs::path below_c = absolute.lexically_relative(drive_c);
+  return drive_path(fs::absolute(path), prefix() / "drive_c");
+}
+
+std::string drive_path(const fs::path& path, const fs::path& drive_c) {
+  const fs::path absolute = path.lexically_normal();
+  const fs::path below_c = absolute.lexically_relative(drive_c.lexically_normal());
   std::string windows;
   if (!below_c.empty() && *below_c.begin() != "..") {
     windows = "C:\\" + (below_c == "." ? std::string() : below_c.string());
@@ -147,7 +156,16 @@ run_result run(const fs::path& program, const std::vector<std::string>& argument
   argv.insert(argv.end(), arguments.begin(), arguments.end());
   // The command line reaches the program as UTF-8 whatever the test's
   // locale.
-  return run_process(argv, folder, {"WINEPREFIX=" + prefix().string(), "LC_ALL=C.UTF-8"}, file_size_limit);
+  const std::vector<std::string> environment = {"WINEPREFIX=" + prefix().string(), "LC_ALL=C.UTF-8"};
+  // Now and then, on a loaded machine, Wine fails to start a program: it
+  // ends with status 1 and writes nothing, which neither netkeep.exe nor
+  // wine_registry.exe ever does. Such a start is tried again.
+  for (int attempt = 1;; ++attempt) {
+    run_result result = run_process(argv, folder, environment, file_size_limit);
+    const bool not_started = result.status == 1 && result.out.empty() && result.raw_err.empty();
+    if (!not_started || attempt == 3) return result;
+    std::cerr << "note: Wine did not start " << program.filename().string() << "; trying again\n";
+  }
 }
 
 void load_registry(const std::string& hive_text) {

@@ -31,6 +31,9 @@ const std::filesystem::path& prefix();
 // drive_c, "Z:\..." (the root folder) elsewhere.
 std::string windows_path(const std::filesystem::path& path);
 
+// windows_path for the drive C: folder `drive_c`; both paths absolute.
+std::string drive_path(const std::filesystem::path& path, const std::filesystem::path& drive_c);
+
 // Runs a Windows program (a path on this machine, or the name of one of
 // Wine's own) with `arguments` in `folder` through scripts/wine-run, in the
 // prefix, with standard output and error captured and files limited as
