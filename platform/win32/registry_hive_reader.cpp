@@ -109,6 +109,9 @@ class hive_parser {
     const std::wstring_view header = trim(line);
     if (header != header_v5 && header != header_v4) fail("expected the header \"Windows Registry Editor Version 5.00\"");
     while (lines_.next(line)) {
+      // No registry export holds a NUL character; inside a name it would cut
+      // the name short and change what the file means when written back.
+      if (line.find(L'\0') != std::wstring::npos) fail("NUL character in the line");
       const std::wstring_view text = trim(line);
       if (text.empty() || text.front() == L';') continue;
       if (text.front() == L'[') {
