@@ -75,6 +75,8 @@ class line_source {
       end = wide_.find(L'\n', position_);
       if (end == std::wstring::npos) end = size;
       line.assign(wide_, position_, end - position_);
+      // A lone surrogate cannot be written back as UTF-8.
+      valid_ = netkeep::text::from_utf8(netkeep::text::to_utf8(line)) == line;
     } else {
       end = bytes_.find('\n', position_);
       if (end == std::string_view::npos) end = size;
@@ -119,7 +121,7 @@ class hive_parser {
       // No registry export holds a NUL character; inside a name it would cut
       // the name short and change what the file means when written back.
       if (line.find(L'\0') != std::wstring::npos) fail("NUL character in the line");
-      if (!lines_.valid()) fail("invalid UTF-8 in the line");
+      if (!lines_.valid()) fail("invalid UTF-8 or UTF-16 in the line");
       const std::wstring_view text = trim(line);
       if (text.empty() || text.front() == L';') continue;
       if (text.front() == L'[') {
