@@ -70,10 +70,13 @@ class line_source {
     if (position_ >= size) return false;
     ++number_;
     std::size_t end;
+    valid_ = true;
     if (is_wide_) {
       end = wide_.find(L'\n', position_);
       if (end == std::wstring::npos) end = size;
       line.assign(wide_, position_, end - position_);
+      // A lone surrogate cannot be written back as UTF-8.
+      valid_ = netkeep::text::from_utf8(netkeep::text::to_utf8(line)) == line;
     } else {
       end = bytes_.find('\n', position_);
       if (end == std::string_view::npos) end = size;
@@ -82,6 +85,9 @@ class line_source {
         line.assign(bytes.begin(), bytes.end());  // reuses the line's buffer
       } else {
         line = netkeep::text::from_utf8(bytes);
+        // Bytes that are not UTF-8 would be read as other characters and
+        // written back differently.
+        valid_ = netkeep::text::to_utf8(line) == bytes;
       }
     }
     position_ = end + 1;
@@ -90,9 +96,12 @@ class line_source {
   }
 
   std::size_t number() const { return number_; }
+  // False when the last line read was not valid UTF-8.
+  bool valid() const { return valid_; }
 
  private:
   bool is_wide_ = false;
+  bool valid_ = true;
   std::wstring wide_;
   std::string_view bytes_;
   std::size_t position_ = 0;
@@ -109,6 +118,10 @@ class hive_parser {
     const std::wstring_view header = trim(line);
     if (header != header_v5 && header != header_v4) fail("expected the header \"Windows Registry Editor Version 5.00\"");
     while (lines_.next(line)) {
+      // No registry export holds a NUL character; inside a name it would cut
+      // the name short and change what the file means when written back.
+      if (line.find(L'\0') != std::wstring::npos) fail("NUL character in the line");
+      if (!lines_.valid()) fail("invalid UTF-8 or UTF-16 in the line");
       const std::wstring_view text = trim(line);
       if (text.empty() || text.front() == L';') continue;
       if (text.front() == L'[') {
