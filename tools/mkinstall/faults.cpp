@@ -138,17 +138,17 @@ const std::vector<fault>& all_faults() {
   return faults;
 }
 
-std::vector<const fault*> select_faults(const std::string& spec) {
+std::vector<const fault*> select_faults(const std::string& selection) {
   std::vector<const fault*> selected;
-  if (spec == "none") return selected;
-  if (spec == "all") {
+  if (selection == "none") return selected;
+  if (selection == "all") {
     for (const fault& f : all_faults()) selected.push_back(&f);
     return selected;
   }
   std::set<std::string> names;
-  for (std::size_t start = 0; start <= spec.size();) {
-    const std::size_t comma = std::min(spec.find(',', start), spec.size());
-    const std::string name = spec.substr(start, comma - start);
+  for (std::size_t start = 0; start <= selection.size();) {
+    const std::size_t comma = std::min(selection.find(',', start), selection.size());
+    const std::string name = selection.substr(start, comma - start);
     bool known = false;
     for (const fault& f : all_faults()) known = known || name == f.name;
     if (!known) throw usage_error("unknown fault '" + name + "' (mkinstall faults lists them)");

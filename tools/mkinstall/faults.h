@@ -71,7 +71,7 @@ const std::vector<fault>& all_faults();
 
 // The faults of a --faults value: "none", "all", or names joined by commas,
 // in table order, each once. Throws usage_error for an unknown name.
-std::vector<const fault*> select_faults(const std::string& spec);
+std::vector<const fault*> select_faults(const std::string& selection);
 
 // The smallest number of sites with which these faults can be injected.
 std::int64_t sites_needed(const std::vector<const fault*>& faults);
