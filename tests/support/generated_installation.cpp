@@ -1,14 +1,11 @@
 #include "tests/support/generated_installation.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <stdexcept>
 
-extern char** environ;
+#include "tests/support/process.h"
 
 namespace netkeep::testing {
 namespace {
@@ -22,8 +19,6 @@ std::filesystem::path make_temp_folder() {
     if (std::filesystem::create_directory(candidate)) return candidate;
   }
 }
-
-std::string variable_name(const std::string& entry) { return entry.substr(0, entry.find('=')); }
 
 // mkinstall writes the installation folder's Linux path as "path"; the
 // Windows program gets the folder's drive path instead.
@@ -39,52 +34,6 @@ void use_program_path(const std::filesystem::path& hive, const std::filesystem::
 
 }  // namespace
 
-run_result run_program(const std::vector<std::string>& argv_words, const std::filesystem::path& folder,
-                       const std::vector<std::string>& environment) {
-  static std::atomic<int> counter{0};
-  const std::string capture = std::to_string(::getpid()) + "-" + std::to_string(counter++);
-  const std::filesystem::path out_file = std::filesystem::temp_directory_path() / (".out-" + capture);
-  const std::filesystem::path err_file = std::filesystem::temp_directory_path() / (".err-" + capture);
-
-  std::vector<std::string> words = argv_words;
-  std::vector<char*> argv;
-  for (std::string& word : words) argv.push_back(word.data());
-  argv.push_back(nullptr);
-
-  std::vector<std::string> env_text;
-  for (char** e = environ; *e != nullptr; ++e) {
-    bool replaced = false;
-    for (const std::string& entry : environment) replaced = replaced || variable_name(entry) == variable_name(*e);
-    if (!replaced) env_text.emplace_back(*e);
-  }
-  env_text.insert(env_text.end(), environment.begin(), environment.end());
-  std::vector<char*> envp;
-  for (std::string& entry : env_text) envp.push_back(entry.data());
-  envp.push_back(nullptr);
-
-  const std::string cwd = folder.string();
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
-  pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) throw std::runtime_error("cannot start " + argv_words.at(0));
-  int wait_status = 0;
-  waitpid(pid, &wait_status, 0);
-
-  run_result result;
-  result.out = read_file(out_file);
-  result.raw_err = read_file(err_file);
-  result.err = strip_spinner(result.raw_err);
-  result.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
-  std::filesystem::remove(out_file);
-  std::filesystem::remove(err_file);
-  return result;
-}
-
 generated_installations::generated_installations() : root_(make_temp_folder()) {}
 
 generated_installations::~generated_installations() {
@@ -95,7 +44,7 @@ generated_installations::~generated_installations() {
 run_result generated_installations::mkinstall(const std::vector<std::string>& words) const {
   std::vector<std::string> argv = {MKINSTALL_BINARY};
   argv.insert(argv.end(), words.begin(), words.end());
-  return run_program(argv, root_);
+  return run_process(argv, root_);
 }
 
 std::filesystem::path generated_installations::create(const std::string& name,

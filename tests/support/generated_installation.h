@@ -11,12 +11,6 @@
 
 namespace netkeep::testing {
 
-// Runs a program (argv[0] is its path) in `folder`, with `environment`
-// entries ("NAME=value") added to this process's environment; standard
-// output and error are captured.
-run_result run_program(const std::vector<std::string>& argv, const std::filesystem::path& folder,
-                       const std::vector<std::string>& environment = {});
-
 class generated_installations {
  public:
   generated_installations();
