@@ -77,17 +77,26 @@ class line_source {
       line.assign(wide_, position_, end - position_);
       // A lone surrogate cannot be written back as UTF-8.
       valid_ = netkeep::text::from_utf8(netkeep::text::to_utf8(line)) == line;
+      has_nul_ = line.find(L'\0') != std::wstring::npos;
     } else {
       end = bytes_.find('\n', position_);
       if (end == std::string_view::npos) end = size;
       const std::string_view bytes = bytes_.substr(position_, end - position_);
-      if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-        line.assign(bytes.begin(), bytes.end());  // reuses the line's buffer
+      // Plain ASCII without NUL (nearly every line) is widened as it is,
+      // reusing the line's buffer.
+      bool plain = true;
+      for (char c : bytes) plain &= static_cast<unsigned char>(c - 1) < 0x7F;
+      if (plain) {
+        line.resize(bytes.size());
+        std::copy(bytes.begin(), bytes.end(), line.begin());
+        has_nul_ = false;
       } else {
         line = netkeep::text::from_utf8(bytes);
         // Bytes that are not UTF-8 would be read as other characters and
         // written back differently.
         valid_ = netkeep::text::to_utf8(line) == bytes;
+        // Only a NUL byte decodes to a NUL character.
+        has_nul_ = bytes.find('\0') != std::string_view::npos;
       }
     }
     position_ = end + 1;
@@ -98,15 +107,41 @@ class line_source {
   std::size_t number() const { return number_; }
   // False when the last line read was not valid UTF-8.
   bool valid() const { return valid_; }
+  // True when the last line read holds a NUL character.
+  bool has_nul() const { return has_nul_; }
 
  private:
   bool is_wide_ = false;
   bool valid_ = true;
+  bool has_nul_ = false;
   std::wstring wide_;
   std::string_view bytes_;
   std::size_t position_ = 0;
   std::size_t number_ = 0;
 };
+
+// The text as REG_SZ data: UTF-16LE with its terminating NUL, built in one
+// allocation.
+std::string terminated_utf16le(std::wstring_view text) {
+  std::size_t units = text.size() + 1;
+  for (wchar_t w : text) units += static_cast<char32_t>(w) > 0xFFFF;
+  std::string data(2 * units, '\0');
+  char* out = data.data();
+  auto put = [&out](char32_t unit) {
+    *out++ = static_cast<char>(unit & 0xFF);
+    *out++ = static_cast<char>(unit >> 8);
+  };
+  for (wchar_t w : text) {
+    const auto c = static_cast<char32_t>(w);
+    if (c > 0xFFFF) {
+      put(0xD800 + ((c - 0x10000) >> 10));
+      put(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      put(c);
+    }
+  }
+  return data;
+}
 
 class hive_parser {
  public:
@@ -120,7 +155,7 @@ class hive_parser {
     while (lines_.next(line)) {
       // No registry export holds a NUL character; inside a name it would cut
       // the name short and change what the file means when written back.
-      if (line.find(L'\0') != std::wstring::npos) fail("NUL character in the line");
+      if (lines_.has_nul()) fail("NUL character in the line");
       if (!lines_.valid()) fail("invalid UTF-8 or UTF-16 in the line");
       const std::wstring_view text = trim(line);
       if (text.empty() || text.front() == L';') continue;
@@ -208,9 +243,12 @@ class hive_parser {
   }
 
   key_node& child(key_node& parent, std::wstring_view name, std::u16string folded) {
-    if (key_node* existing = find_child(parent, folded)) return *existing;
     const child_list& siblings = parent.children;
     const bool in_order = siblings.size() == 0 || siblings.at(siblings.size() - 1).folded < folded;
+    // A subkey after the last one of a list in order is new: no search.
+    if (!in_order || unordered_.contains(&parent)) {
+      if (key_node* existing = find_child(parent, folded)) return *existing;
+    }
     if (!in_order && unordered_.insert(&parent).second) {
       for (std::size_t i = 0; i < siblings.size(); ++i) {
         key_node& sibling = siblings.at(i);
@@ -230,6 +268,7 @@ class hive_parser {
   void delete_key(key_node& key) {
     if (&key != root_.get()) {
       key.deleted = true;
+      any_deleted_ = true;
       children_.erase({key.parent, key.folded});
       return;
     }
@@ -259,11 +298,10 @@ class hive_parser {
     std::uint32_t type;
     std::string data;
     if (!text.empty() && text.front() == L'"') {
-      std::wstring content;
-      if (!read_quoted(text, content) || !text.empty()) fail("malformed string value");
+      content_.clear();
+      if (!read_quoted(text, content_) || !text.empty()) fail("malformed string value");
       type = reg_sz;
-      data = netkeep::text::to_utf16le(content);
-      data.append(2, '\0');
+      data = terminated_utf16le(content_);
     } else if (consume_prefix(text, L"dword:")) {
       type = reg_dword;
       data = read_dword(text);
@@ -363,6 +401,8 @@ class hive_parser {
   }
 
   void drop_deleted_and_sort() {
+    // Lists that stayed in order and lost no key are final already.
+    if (!any_deleted_ && unordered_.empty()) return;
     std::vector<key_node*> pending{root_.get()};
     while (!pending.empty()) {
       key_node* key = pending.back();
@@ -386,6 +426,8 @@ class hive_parser {
   std::unordered_set<const key_node*> unordered_;
   // The live subkeys of those keys, by parent and folded name.
   std::unordered_map<child_ref, key_node*, child_ref_hash> children_;
+  bool any_deleted_ = false;  // some key was marked deleted
+  std::wstring content_;      // of the string value being read
 };
 
 }  // namespace

@@ -1,7 +1,6 @@
 // Writing the hive file; the format is described in registry_hive_format.h.
 
 #include <cstdint>
-#include <optional>
 #include <vector>
 
 #include "platform/text/unicode.h"
@@ -16,51 +15,111 @@ constexpr std::size_t wrap_column = 76;
 
 constexpr char hex_digits[] = "0123456789abcdef";
 
-void append_escaped(std::string& out, std::wstring_view text) {
-  for (char c : netkeep::text::to_utf8(text)) {
+// Appends the UTF-8 form of a code point.
+void append_code_point(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    const char bytes[] = {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+    out.append(bytes, 2);
+  } else if (c < 0x10000) {
+    const char bytes[] = {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+                          static_cast<char>(0x80 | (c & 0x3F))};
+    out.append(bytes, 3);
+  } else {
+    const char bytes[] = {static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
+                          static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
+    out.append(bytes, 4);
+  }
+}
+
+// Appends a name as UTF-8; with `escape`, backslashes and quotes get a
+// backslash in front.
+void append_name(std::string& out, std::wstring_view text, bool escape) {
+  // Mostly plain ASCII: copied in one go.
+  bool plain = true;
+  for (wchar_t c : text) plain &= c < 0x80 && (!escape || (c != L'\\' && c != L'"'));
+  if (plain) {
+    const std::size_t at = out.size();
+    out.resize(at + text.size());
+    std::copy(text.begin(), text.end(), out.begin() + static_cast<std::ptrdiff_t>(at));
+    return;
+  }
+  const std::string utf8 = netkeep::text::to_utf8(text);
+  if (!escape) {
+    out += utf8;
+    return;
+  }
+  for (char c : utf8) {
     if (c == '\\' || c == '"') out += '\\';
     out += c;
   }
 }
 
-// The text of REG_SZ data that are exactly one terminated, valid UTF-16
-// string without line breaks; nothing when the data must be written as hex
-// to round-trip.
-std::optional<std::wstring> clean_string(const std::string& data) {
-  if (data.size() < 2 || data.size() % 2 != 0) return std::nullopt;
-  std::u16string units;
-  units.reserve(data.size() / 2);
-  for (std::size_t i = 0; i < data.size(); i += 2) {
-    units += static_cast<char16_t>(static_cast<unsigned char>(data[i]) |
-                                   (static_cast<unsigned char>(data[i + 1]) << 8));
-  }
-  if (units.back() != 0) return std::nullopt;
-  units.pop_back();
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    const char16_t u = units[i];
-    if (u == 0 || u == u'\r' || u == u'\n') return std::nullopt;
-    if (u >= 0xDC00 && u <= 0xDFFF) return std::nullopt;
+char16_t unit_at(const std::string& data, std::size_t index) {
+  return static_cast<char16_t>(static_cast<unsigned char>(data[2 * index]) |
+                               (static_cast<unsigned char>(data[2 * index + 1]) << 8));
+}
+
+// Appends REG_SZ data as a quoted, escaped string when they are exactly one
+// terminated, valid UTF-16 string without line breaks; false (and nothing
+// appended) when the data must be written as hex to round-trip.
+bool append_clean_string(std::string& out, const std::string& data) {
+  if (data.size() < 2 || data.size() % 2 != 0) return false;
+  const std::size_t units = data.size() / 2 - 1;
+  if (unit_at(data, units) != 0) return false;
+  bool plain = true;
+  for (std::size_t i = 0; i < units; ++i) {
+    const char16_t u = unit_at(data, i);
+    if (u == 0 || u == u'\r' || u == u'\n') return false;
+    if (u >= 0xDC00 && u <= 0xDFFF) return false;
     if (u >= 0xD800 && u <= 0xDBFF) {
-      if (i + 1 == units.size() || units[i + 1] < 0xDC00 || units[i + 1] > 0xDFFF) return std::nullopt;
+      if (i + 1 == units || unit_at(data, i + 1) < 0xDC00 || unit_at(data, i + 1) > 0xDFFF) return false;
       ++i;
     }
+    plain &= u < 0x80;
   }
-  return netkeep::text::from_utf16(units);
+  out += '"';
+  for (std::size_t i = 0; i < units; ++i) {
+    char32_t c = unit_at(data, i);
+    if (c == '\\' || c == '"') out += '\\';
+    if (plain) {
+      out += static_cast<char>(c);
+      continue;
+    }
+    if (c >= 0xD800 && c <= 0xDBFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (unit_at(data, i + 1) - 0xDC00u);
+      ++i;
+    }
+    append_code_point(out, c);
+  }
+  out += '"';
+  return true;
 }
 
 void append_hex_bytes(std::string& out, std::size_t line_start, const std::string& data) {
+  // Written through a pointer into room made beforehand: a line holds at
+  // least 24 bytes, so there are at most size / 24 + 1 line breaks.
+  const std::size_t start = out.size();
+  out.resize(start + 3 * data.size() + 4 * (data.size() / 24 + 2));
+  char* const base = out.data();
+  char* at = base + start;
   for (std::size_t i = 0; i < data.size(); ++i) {
     if (i > 0) {
-      out += ',';
-      if (out.size() - line_start >= wrap_column) {
-        out += "\\\n  ";
-        line_start = out.size() - 2;
+      *at++ = ',';
+      if (static_cast<std::size_t>(at - base) - line_start >= wrap_column) {
+        *at++ = '\\';
+        *at++ = '\n';
+        *at++ = ' ';
+        *at++ = ' ';
+        line_start = static_cast<std::size_t>(at - base) - 2;
       }
     }
     const auto byte = static_cast<unsigned char>(data[i]);
-    out += hex_digits[byte >> 4];
-    out += hex_digits[byte & 0xF];
+    *at++ = hex_digits[byte >> 4];
+    *at++ = hex_digits[byte & 0xF];
   }
+  out.resize(static_cast<std::size_t>(at - base));
 }
 
 void append_value(std::string& out, const value_entry& value) {
@@ -69,17 +128,13 @@ void append_value(std::string& out, const value_entry& value) {
     out += '@';
   } else {
     out += '"';
-    append_escaped(out, value.name);
+    append_name(out, value.name, true);
     out += '"';
   }
   out += '=';
-  if (value.type == reg_sz) {
-    if (std::optional<std::wstring> text = clean_string(value.data)) {
-      out += '"';
-      append_escaped(out, *text);
-      out += "\"\n";
-      return;
-    }
+  if (value.type == reg_sz && append_clean_string(out, value.data)) {
+    out += '\n';
+    return;
   }
   if (value.type == reg_dword && value.data.size() == 4) {
     std::uint32_t number = 0;
@@ -111,16 +166,24 @@ void append_value(std::string& out, const value_entry& value) {
 
 std::string format_hive(const key_node& root) {
   std::string out = "Windows Registry Editor Version 5.00\n\n";
-  // paths[d]: the section path of the key last seen at depth d.
-  std::vector<std::string> paths;
+  // The section path of the key being written; ends[d] is where the path of
+  // its ancestor at depth d ends.
+  std::string path;
+  std::vector<std::size_t> ends;
   for_each_key(root, [&](const key_node& key, std::size_t depth) {
-    paths.resize(depth);
-    paths.push_back(depth == 0 ? std::string("HKEY_LOCAL_MACHINE")
-                               : paths[depth - 1] + '\\' + netkeep::text::to_utf8(key.name));
+    if (depth == 0) {
+      path = "HKEY_LOCAL_MACHINE";
+    } else {
+      path.resize(ends[depth - 1]);
+      path += '\\';
+      append_name(path, key.name, false);
+    }
+    ends.resize(depth);
+    ends.push_back(path.size());
     // The root is written only for its values; every other key always.
     if (depth == 0 && key.values.size() == 0) return;
     out += '[';
-    out += paths.back();
+    out += path;
     out += "]\n";
     for (std::size_t i = 0; i < key.values.size(); ++i) append_value(out, key.values.at(i));
     out += '\n';

@@ -44,14 +44,17 @@ const upper_table& upper_case() {
 
 std::u16string fold_name(std::wstring_view name) {
   const upper_table& upper = upper_case();
-  std::u16string folded;
-  folded.reserve(name.size());
+  std::u16string folded(name.size(), u'\0');
+  std::size_t at = 0;
   for (wchar_t w : name) {
     const auto c = static_cast<char32_t>(w);
     if (c <= 0xFFFF) {
-      folded += upper[c];
+      folded[at++] = upper[c];
     } else {
-      folded += netkeep::text::to_utf16(std::wstring_view(&w, 1));  // a surrogate pair, unchanged
+      // A surrogate pair, unchanged.
+      folded.resize(folded.size() + 1);
+      folded[at++] = static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+      folded[at++] = static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
     }
   }
   return folded;
