@@ -32,12 +32,33 @@ void archive_writer::write_header(std::uint32_t version) {
 }
 
 void archive_writer::write_name(std::wstring_view name, std::size_t limit) {
-  const std::string units = text::to_utf16le(name);
-  const std::size_t length = units.size() / 2;
+  const std::size_t length = text::utf16_length(name);
   if (length >= limit || length > 0xFFFF) fail("string buffer overflow");
-  const unsigned char prefix[2] = {static_cast<unsigned char>(length), static_cast<unsigned char>(length >> 8)};
-  write_bytes(prefix, sizeof prefix);
-  write_bytes(units.data(), units.size());
+  // Names are short: the length and the UTF-16LE units go out in one write,
+  // from the stack when they fit.
+  unsigned char small[2 + 2 * 300];
+  std::string large;
+  unsigned char* record = small;
+  if (2 + 2 * length > sizeof small) {
+    large.resize(2 + 2 * length);
+    record = reinterpret_cast<unsigned char*>(large.data());
+  }
+  unsigned char* at = record;
+  auto put = [&at](std::uint32_t unit) {
+    *at++ = static_cast<unsigned char>(unit);
+    *at++ = static_cast<unsigned char>(unit >> 8);
+  };
+  put(static_cast<std::uint32_t>(length));
+  for (wchar_t w : name) {
+    const auto c = static_cast<std::uint32_t>(w);
+    if (c >= 0x10000) {
+      put(0xD800 + ((c - 0x10000) >> 10));
+      put(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      put(c);
+    }
+  }
+  write_bytes(record, static_cast<std::size_t>(at - record));
 }
 
 void archive_writer::write_end_of_list() {

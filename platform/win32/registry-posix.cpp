@@ -66,6 +66,10 @@ struct registry_state {
   bool changed = false;            // since loading or the last write-back
   // Deleted keys that still have open handles; operations on them fail.
   std::vector<std::unique_ptr<key_node>> detached;
+  // Working storage of the operations, reused so that lookups allocate
+  // nothing; guarded by the mutex like everything else.
+  std::u16string folded;
+  std::vector<std::wstring_view> names;
 };
 
 // Never destroyed: static key handles elsewhere are closed during exit,
@@ -164,10 +168,19 @@ void close_key(raw_key key) noexcept {
   if (--s.uses == 0) end_session(s);
 }
 
+// The folded form of `name`, valid until the next call.
+const std::u16string& folded_name(std::wstring_view name) {
+  std::u16string& folded = state().folded;
+  fold_name(name, folded);
+  return folded;
+}
+
 // The names of a key path (cut at a NUL); empty for an empty path. An empty
-// name or one longer than a key name may be is error_invalid_parameter.
-std::vector<std::wstring_view> split_path(const std::wstring& path) {
-  std::vector<std::wstring_view> names;
+// name or one longer than a key name may be is error_invalid_parameter. The
+// list is valid until the next call.
+const std::vector<std::wstring_view>& split_path(const std::wstring& path) {
+  std::vector<std::wstring_view>& names = state().names;
+  names.clear();
   const std::wstring_view text = c_string_view(path);
   if (text.empty()) return names;
   for (std::size_t start = 0;;) {
@@ -185,7 +198,7 @@ std::vector<std::wstring_view> split_path(const std::wstring& path) {
 key_node& find_key(key_node& start, const std::vector<std::wstring_view>& names) {
   key_node* key = &start;
   for (std::wstring_view name : names) {
-    key = key->children.find(fold_name(name));
+    key = key->children.find(folded_name(name));
     if (key == nullptr) throw error(error_file_not_found);
   }
   return *key;
@@ -210,10 +223,10 @@ key_handle open_key(raw_key parent, const std::wstring& path, access_mask access
 key_handle create_key(raw_key parent, const std::wstring& name) {
   session_use use;
   key_node* key = &key_of(parent, 0);
-  const std::vector<std::wstring_view> names = split_path(name);
+  const std::vector<std::wstring_view>& names = split_path(name);
   std::size_t existing = 0;
   for (; existing < names.size(); ++existing) {
-    key_node* next = key->children.find(fold_name(names[existing]));
+    key_node* next = key->children.find(folded_name(names[existing]));
     if (next == nullptr) break;
     key = next;
   }
@@ -233,7 +246,7 @@ key_handle create_key(raw_key parent, const std::wstring& name) {
 
 value_info query_value(raw_key key, const std::wstring& name, void* buffer, std::uint32_t buffer_size) {
   session_use use;
-  const value_entry* value = key_of(key, key_query_value).values.find(fold_name(c_string_view(name)));
+  const value_entry* value = key_of(key, key_query_value).values.find(folded_name(c_string_view(name)));
   if (value == nullptr) throw error(error_file_not_found);
   const auto size = static_cast<std::uint32_t>(value->data.size());
   // As RegQueryValueExW: without a buffer only the type and size are asked.
@@ -260,7 +273,7 @@ void set_value(raw_key key, const std::wstring& name, std::uint32_t type, const 
 void delete_key(raw_key parent, const std::wstring& name) {
   session_use use;
   key_node& start = key_of(parent, 0);
-  const std::vector<std::wstring_view> names = split_path(name);
+  const std::vector<std::wstring_view>& names = split_path(name);
   if (names.empty()) throw error(error_invalid_parameter);
   key_node& doomed = find_key(start, names);
   if (doomed.children.size() != 0) throw error(error_access_denied);
@@ -275,7 +288,7 @@ void delete_key(raw_key parent, const std::wstring& name) {
 
 void delete_value(raw_key key, const std::wstring& name) {
   session_use use;
-  if (!key_of(key, key_set_value).values.erase(fold_name(c_string_view(name)))) {
+  if (!key_of(key, key_set_value).values.erase(folded_name(c_string_view(name)))) {
     throw error(error_file_not_found);
   }
   state().changed = true;

@@ -319,8 +319,9 @@ class hive_parser {
   static bool read_quoted(std::wstring_view& text, std::wstring& out) {
     if (text.empty() || text.front() != L'"') return false;
     // Most texts have no escapes: taken whole.
-    const std::size_t special = text.find_first_of(L"\\\"", 1);
-    if (special != std::wstring_view::npos && text[special] == L'"') {
+    std::size_t special = 1;
+    while (special < text.size() && text[special] != L'"' && text[special] != L'\\') ++special;
+    if (special < text.size() && text[special] == L'"') {
       out.append(text.substr(1, special - 1));
       text.remove_prefix(special + 1);
       return true;

@@ -43,8 +43,14 @@ const upper_table& upper_case() {
 }  // namespace
 
 std::u16string fold_name(std::wstring_view name) {
+  std::u16string folded;
+  fold_name(name, folded);
+  return folded;
+}
+
+void fold_name(std::wstring_view name, std::u16string& folded) {
   const upper_table& upper = upper_case();
-  std::u16string folded(name.size(), u'\0');
+  folded.resize(name.size());
   std::size_t at = 0;
   for (wchar_t w : name) {
     const auto c = static_cast<char32_t>(w);
@@ -57,7 +63,6 @@ std::u16string fold_name(std::wstring_view name) {
       folded[at++] = static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
     }
   }
-  return folded;
 }
 
 bool folds_to(std::wstring_view name, std::u16string_view folded) {

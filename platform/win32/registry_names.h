@@ -20,6 +20,9 @@ inline constexpr std::size_t max_value_name_length = 16383;
 // stay as they are. Independent of the global locale.
 std::u16string fold_name(std::wstring_view name);
 
+// fold_name(name), written into `folded` so that its storage is reused.
+void fold_name(std::wstring_view name, std::u16string& folded);
+
 // fold_name(name) == folded, without building the folded form.
 bool folds_to(std::wstring_view name, std::u16string_view folded);
 
