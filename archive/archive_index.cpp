@@ -8,7 +8,7 @@
 namespace netkeep::archive {
 namespace {
 
-void read_value_list(archive_reader& in, std::vector<registry_step>& steps) {
+void read_value_list(archive_reader& in, std::deque<registry_step>& steps) {
   for (;;) {
     std::wstring name = in.read_name(registry_name_limit);
     if (name.empty()) return;
@@ -17,7 +17,7 @@ void read_value_list(archive_reader& in, std::vector<registry_step>& steps) {
   }
 }
 
-void read_registry(archive_reader& in, std::uint32_t version, std::vector<registry_step>& steps) {
+void read_registry(archive_reader& in, std::uint32_t version, std::deque<registry_step>& steps) {
   if (version >= 1) read_value_list(in, steps);
   // Each key record is its name, its value list and then its subkeys up to a
   // terminator; `depth` counts the keys whose subkey list is still open.

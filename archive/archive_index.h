@@ -3,6 +3,7 @@
 // part as a flat list of steps, and where each file's contents lie.
 
 #include <cstdint>
+#include <deque>
 #include <istream>
 #include <string>
 #include <vector>
@@ -27,7 +28,8 @@ struct file_entry {
 };
 
 struct archive_index {
-  std::vector<registry_step> registry;
+  // A deque: a large registry is read without moving the steps read so far.
+  std::deque<registry_step> registry;
   std::vector<file_entry> files;
 };
 

@@ -17,7 +17,7 @@ namespace {
 namespace fs = std::filesystem;
 namespace registry = win32::registry;
 
-void restore_registry(registry::raw_key installation_key, const std::vector<registry_step>& steps) {
+void restore_registry(registry::raw_key installation_key, const std::deque<registry_step>& steps) {
   std::vector<registry::key_handle> open_keys;  // the path to the current key
   for (const registry_step& step : steps) {
     registry::raw_key current = open_keys.empty() ? installation_key : open_keys.back().get();

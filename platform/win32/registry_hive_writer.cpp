@@ -162,10 +162,34 @@ void append_value(std::string& out, const value_entry& value) {
   out += '\n';
 }
 
+// An upper bound of the file's size: writing a large hive into a string
+// that grows step by step would copy it and touch fresh pages again and again.
+std::size_t size_bound(const key_node& root) {
+  std::size_t bound = 64;
+  std::vector<std::size_t> path_bound{std::size_t{20}};  // "HKEY_LOCAL_MACHINE" and a separator
+  for_each_key(root, [&](const key_node& key, std::size_t depth) {
+    if (depth > 0) {
+      // Up to four bytes of UTF-8 per character.
+      path_bound.resize(depth);
+      path_bound.push_back(path_bound[depth - 1] + 1 + 4 * key.name.size());
+    }
+    bound += path_bound.back() + 4;
+    for (std::size_t i = 0; i < key.values.size(); ++i) {
+      const value_entry& value = key.values.at(i);
+      // An escaped name and hex data with line breaks (3 bytes a data byte
+      // and 4 a break, which come every 24 bytes or sooner).
+      bound += 8 * value.name.size() + 3 * value.data.size() + 4 * (value.data.size() / 24 + 2) + 32;
+    }
+  });
+  return bound;
+}
+
 }  // namespace
 
 std::string format_hive(const key_node& root) {
-  std::string out = "Windows Registry Editor Version 5.00\n\n";
+  std::string out;
+  out.reserve(size_bound(root));
+  out += "Windows Registry Editor Version 5.00\n\n";
   // The section path of the key being written; ends[d] is where the path of
   // its ancestor at depth d ends.
   std::string path;
