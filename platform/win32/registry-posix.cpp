@@ -237,7 +237,7 @@ key_handle create_key(raw_key parent, const std::wstring& name) {
       if (!is_storable_name(names[i])) throw error(error_invalid_parameter);
     }
     for (std::size_t i = existing; i < names.size(); ++i) {
-      key = &key->children.insert(std::make_unique<key_node>(std::wstring(names[i]), key));
+      key = &key->children.insert(std::make_unique<key_node>(names[i], key));
     }
     state().changed = true;
   }
@@ -265,8 +265,8 @@ void set_value(raw_key key, const std::wstring& name, std::uint32_t type, const 
       (data == nullptr && size != 0)) {
     throw error(error_invalid_parameter);
   }
-  std::string bytes(static_cast<const char*>(data), size);
-  node.values.set(std::wstring(value_name), fold_name(value_name), type, std::move(bytes));
+  node.values.set(value_name, folded_name(value_name), type,
+                  std::string_view(size == 0 ? "" : static_cast<const char*>(data), size));
   state().changed = true;
 }
 
@@ -299,7 +299,7 @@ std::uint32_t enum_key(raw_key key, std::uint32_t index, std::wstring& name, std
   try {
     const child_list& children = key_of(key, key_enumerate_sub_keys).children;
     if (index >= children.size()) return error_no_more_items;
-    const std::wstring& found = children.at(index).name;
+    const std::wstring_view found = children.at(index).name;
     if (netkeep::text::utf16_length(found) >= name_buffer_chars) return error_more_data;
     name = found;
     return error_success;
@@ -313,7 +313,7 @@ std::uint32_t enum_value(raw_key key, std::uint32_t index, std::wstring& name, s
   try {
     const value_list& values = key_of(key, key_query_value).values;
     if (index >= values.size()) return error_no_more_items;
-    const std::wstring& found = values.at(index).name;
+    const std::wstring_view found = values.at(index).name;
     if (netkeep::text::utf16_length(found) >= name_buffer_chars) return error_more_data;
     name = found;
     return error_success;

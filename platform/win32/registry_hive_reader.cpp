@@ -1,6 +1,7 @@
 // Reading the hive file; the format is described in registry_hive_format.h.
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <stdexcept>
 #include <unordered_map>
@@ -84,11 +85,14 @@ class line_source {
       const std::string_view bytes = bytes_.substr(position_, end - position_);
       // Plain ASCII without NUL (nearly every line) is widened as it is,
       // reusing the line's buffer.
+      line.resize(bytes.size());
       bool plain = true;
-      for (char c : bytes) plain &= static_cast<unsigned char>(c - 1) < 0x7F;
+      for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        plain &= static_cast<unsigned char>(c - 1) < 0x7F;
+        line[i] = static_cast<wchar_t>(c);
+      }
       if (plain) {
-        line.resize(bytes.size());
-        std::copy(bytes.begin(), bytes.end(), line.begin());
         has_nul_ = false;
       } else {
         line = netkeep::text::from_utf8(bytes);
@@ -120,12 +124,25 @@ class line_source {
   std::size_t number_ = 0;
 };
 
-// The text as REG_SZ data: UTF-16LE with its terminating NUL, built in one
-// allocation.
-std::string terminated_utf16le(std::wstring_view text) {
+// The length of the longest common prefix of `a` and `b`, compared a block
+// at a time.
+std::size_t common_prefix(std::wstring_view a, std::wstring_view b) {
+  constexpr std::size_t block = 16;
+  const std::size_t shorter = std::min(a.size(), b.size());
+  std::size_t at = 0;
+  while (at + block <= shorter && std::memcmp(a.data() + at, b.data() + at, block * sizeof(wchar_t)) == 0) {
+    at += block;
+  }
+  while (at < shorter && a[at] == b[at]) ++at;
+  return at;
+}
+
+// The text as REG_SZ data: UTF-16LE with its terminating NUL, written into
+// `data` (replacing what it held).
+void terminated_utf16le(std::wstring_view text, std::string& data) {
   std::size_t units = text.size() + 1;
   for (wchar_t w : text) units += static_cast<char32_t>(w) > 0xFFFF;
-  std::string data(2 * units, '\0');
+  data.assign(2 * units, '\0');
   char* out = data.data();
   auto put = [&out](char32_t unit) {
     *out++ = static_cast<char>(unit & 0xFF);
@@ -140,7 +157,6 @@ std::string terminated_utf16le(std::wstring_view text) {
       put(c);
     }
   }
-  return data;
 }
 
 class hive_parser {
@@ -206,21 +222,34 @@ class hive_parser {
     }
     if (!folds_to(names.front(), root_folded_)) fail("expected a key of HKEY_LOCAL_MACHINE");
     if (names.size() > max_key_depth) fail("key nested too deeply");
+
+    // Sections usually share most of their path with the one before (a key
+    // of that path was checked when it was read). Names spelled exactly as
+    // there are found by comparing the text; others by their folded forms.
+    const std::size_t common = common_prefix(text, previous_path_);
+    std::size_t same_names = 0;
+    for (std::size_t i = 1, end = names[0].size(); i < names.size() && i <= path_.size(); ++i) {
+      end += 1 + names[i].size();
+      const bool ends_alike = end < common || (end == common && (end == previous_path_.size() ||
+                                                                  previous_path_[end] == L'\\'));
+      if (!ends_alike) break;
+      same_names = i;
+    }
+    previous_path_.assign(text);
+
     key_node* key = root_.get();
     for (std::size_t i = 1; i < names.size() && key != nullptr; ++i) {
       const std::wstring_view name = names[i];
-      // Sections usually share most of their path with the one before (a
-      // key of that path was checked when it was read).
-      if (i <= path_.size() && folds_to(name, path_[i - 1]->folded)) {
+      if (i <= same_names || (i <= path_.size() && folds_to(name, path_[i - 1]->folded))) {
         key = path_[i - 1];
         continue;
       }
       if (name.empty()) fail("empty key name");
       if (netkeep::text::utf16_length(name) > max_key_name_length) fail("key name longer than 255 characters");
       if (!is_storable_name(name)) fail("key name with characters that cannot be stored");
-      std::u16string folded = fold_name(name);
+      fold_name(name, folded_);
       path_.resize(i - 1);
-      key = deletion ? find_child(*key, folded) : &child(*key, name, std::move(folded));
+      key = deletion ? find_child(*key, folded_) : &child(*key, name, folded_);
       if (key != nullptr) path_.push_back(key);
     }
     current_ = deletion ? nullptr : key;
@@ -242,7 +271,7 @@ class hive_parser {
     return found == children_.end() ? nullptr : found->second;
   }
 
-  key_node& child(key_node& parent, std::wstring_view name, std::u16string folded) {
+  key_node& child(key_node& parent, std::wstring_view name, std::u16string_view folded) {
     const child_list& siblings = parent.children;
     const bool in_order = siblings.size() == 0 || siblings.at(siblings.size() - 1).folded < folded;
     // A subkey after the last one of a list in order is new: no search.
@@ -256,7 +285,7 @@ class hive_parser {
       }
     }
     key_node& added = parent.children.append_unsorted(
-        std::make_unique<key_node>(std::wstring(name), std::move(folded), &parent));
+        std::make_unique<key_node>(name, folded, &parent));
     // Once a list came out of order it is looked up by hash only, so every
     // later subkey must be hashed too, in order or not.
     if (unordered_.contains(&parent)) children_.emplace(child_ref{&parent, added.folded}, &added);
@@ -277,7 +306,8 @@ class hive_parser {
   }
 
   void read_value(std::wstring_view text) {
-    std::wstring name;
+    std::wstring& name = name_;
+    name.clear();
     if (text.front() == L'@') {
       text.remove_prefix(1);
     } else if (!read_quoted(text, name)) {
@@ -290,28 +320,27 @@ class hive_parser {
     text = trim(text.substr(1));
     if (current_ == nullptr) fail("value outside of a key section");
 
-    std::u16string folded = fold_name(name);
+    fold_name(name, folded_);
     if (text == L"-") {
-      current_->values.erase(folded);
+      current_->values.erase(folded_);
       return;
     }
     std::uint32_t type;
-    std::string data;
     if (!text.empty() && text.front() == L'"') {
       content_.clear();
       if (!read_quoted(text, content_) || !text.empty()) fail("malformed string value");
       type = reg_sz;
-      data = terminated_utf16le(content_);
+      terminated_utf16le(content_, data_);
     } else if (consume_prefix(text, L"dword:")) {
       type = reg_dword;
-      data = read_dword(text);
+      read_dword(text, data_);
     } else if (consume_prefix(text, L"hex")) {
       type = read_hex_type(text);
-      data = read_hex_bytes(text);
+      read_hex_bytes(text, data_);
     } else {
       fail("unrecognized value data");
     }
-    current_->values.set(std::move(name), std::move(folded), type, std::move(data));
+    current_->values.set(name, folded_, type, data_);
   }
 
   // Reads a quoted string with the escapes \\ and \" from the front of
@@ -341,7 +370,8 @@ class hive_parser {
     return false;
   }
 
-  std::string read_dword(std::wstring_view digits) const {
+  // The data of a dword value, written into `data`.
+  void read_dword(std::wstring_view digits, std::string& data) const {
     if (digits.size() != 8) fail("expected eight hex digits after dword:");
     std::uint32_t number = 0;
     for (wchar_t c : digits) {
@@ -349,9 +379,8 @@ class hive_parser {
       if (digit < 0) fail("expected eight hex digits after dword:");
       number = (number << 4) | static_cast<std::uint32_t>(digit);
     }
-    std::string data(4, '\0');
+    data.assign(4, '\0');
     for (int i = 0; i < 4; ++i) data[i] = static_cast<char>((number >> (8 * i)) & 0xFF);
-    return data;
   }
 
   // After "hex": ":" (binary) or "(type):".
@@ -374,17 +403,18 @@ class hive_parser {
   }
 
   // A list of two-digit hex bytes separated by commas; a trailing backslash
-  // continues the list on the next line.
-  std::string read_hex_bytes(std::wstring_view first_line) {
+  // continues the list on the next line. The bytes are written into `data`.
+  void read_hex_bytes(std::wstring_view first_line, std::string& data) {
     const std::size_t value_line = lines_.number();
-    std::wstring list(trim(first_line));
-    std::wstring next;
+    std::wstring& list = hex_list_;
+    list.assign(trim(first_line));
+    std::wstring& next = hex_line_;
     while (!list.empty() && list.back() == L'\\') {
       list.pop_back();
       if (!lines_.next(next)) fail("hex value continued past the end of the file");
       list += trim(next);
     }
-    std::string data;
+    data.clear();
     data.reserve(list.size() / 3 + 1);
     std::wstring_view rest = trim(list);
     while (!rest.empty()) {
@@ -398,7 +428,6 @@ class hive_parser {
       rest.remove_prefix(comma + 1);
       if (trim(rest).empty()) fail_at(value_line, "expected a hex byte after \",\"");
     }
-    return data;
   }
 
   void drop_deleted_and_sort() {
@@ -423,12 +452,19 @@ class hive_parser {
   std::vector<key_node*> path_;
   const std::u16string root_folded_ = fold_name(root_name);
   std::vector<std::wstring_view> names_;  // of the section being read
+  std::wstring previous_path_;            // the text of the last section's path
   // Keys whose subkeys came out of order while loading.
   std::unordered_set<const key_node*> unordered_;
   // The live subkeys of those keys, by parent and folded name.
   std::unordered_map<child_ref, key_node*, child_ref_hash> children_;
   bool any_deleted_ = false;  // some key was marked deleted
-  std::wstring content_;      // of the string value being read
+  // Buffers of the value or section being read, reused from line to line.
+  std::wstring name_;
+  std::u16string folded_;
+  std::wstring content_;
+  std::string data_;
+  std::wstring hex_list_;
+  std::wstring hex_line_;
 };
 
 }  // namespace

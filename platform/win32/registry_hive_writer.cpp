@@ -56,7 +56,7 @@ void append_name(std::string& out, std::wstring_view text, bool escape) {
   }
 }
 
-char16_t unit_at(const std::string& data, std::size_t index) {
+char16_t unit_at(std::string_view data, std::size_t index) {
   return static_cast<char16_t>(static_cast<unsigned char>(data[2 * index]) |
                                (static_cast<unsigned char>(data[2 * index + 1]) << 8));
 }
@@ -64,7 +64,7 @@ char16_t unit_at(const std::string& data, std::size_t index) {
 // Appends REG_SZ data as a quoted, escaped string when they are exactly one
 // terminated, valid UTF-16 string without line breaks; false (and nothing
 // appended) when the data must be written as hex to round-trip.
-bool append_clean_string(std::string& out, const std::string& data) {
+bool append_clean_string(std::string& out, std::string_view data) {
   if (data.size() < 2 || data.size() % 2 != 0) return false;
   const std::size_t units = data.size() / 2 - 1;
   if (unit_at(data, units) != 0) return false;
@@ -80,13 +80,23 @@ bool append_clean_string(std::string& out, const std::string& data) {
     plain &= u < 0x80;
   }
   out += '"';
+  if (plain) {
+    // Written through a pointer into room for every character escaped.
+    const std::size_t start = out.size();
+    out.resize(start + 2 * units);
+    char* at = out.data() + start;
+    for (std::size_t i = 0; i < units; ++i) {
+      const char c = data[2 * i];
+      if (c == '\\' || c == '"') *at++ = '\\';
+      *at++ = c;
+    }
+    out.resize(static_cast<std::size_t>(at - out.data()));
+    out += '"';
+    return true;
+  }
   for (std::size_t i = 0; i < units; ++i) {
     char32_t c = unit_at(data, i);
     if (c == '\\' || c == '"') out += '\\';
-    if (plain) {
-      out += static_cast<char>(c);
-      continue;
-    }
     if (c >= 0xD800 && c <= 0xDBFF) {
       c = 0x10000 + ((c - 0xD800) << 10) + (unit_at(data, i + 1) - 0xDC00u);
       ++i;
@@ -97,7 +107,7 @@ bool append_clean_string(std::string& out, const std::string& data) {
   return true;
 }
 
-void append_hex_bytes(std::string& out, std::size_t line_start, const std::string& data) {
+void append_hex_bytes(std::string& out, std::size_t line_start, std::string_view data) {
   // Written through a pointer into room made beforehand: a line holds at
   // least 24 bytes, so there are at most size / 24 + 1 line breaks.
   const std::size_t start = out.size();

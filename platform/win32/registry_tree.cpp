@@ -1,10 +1,40 @@
 #include "platform/win32/registry_tree.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "platform/win32/registry_names.h"
 
 namespace win32::registry {
+
+// hive_storage
+
+void* hive_storage::allocate(std::size_t bytes, std::size_t alignment) {
+  // Large pieces get a block of their own, so that little room is wasted.
+  if (bytes > block_bytes / 8) return large_.emplace_back(std::make_unique_for_overwrite<unsigned char[]>(bytes)).get();
+  std::size_t padding = (alignment - reinterpret_cast<std::uintptr_t>(next_) % alignment) % alignment;
+  if (next_ == nullptr || padding + bytes > left_) {
+    next_ = blocks_.emplace_back(std::make_unique_for_overwrite<unsigned char[]>(block_bytes)).get();
+    left_ = block_bytes;
+    padding = 0;  // new[] aligns for every fundamental type
+  }
+  unsigned char* at = next_ + padding;
+  next_ = at + bytes;
+  left_ -= padding + bytes;
+  return at;
+}
+
+template <class Char>
+const Char* hive_storage::copy(const Char* text, std::size_t count) {
+  if (count == 0) return nullptr;
+  auto* at = static_cast<Char*>(allocate(count * sizeof(Char), alignof(Char)));
+  std::copy(text, text + count, at);
+  return at;
+}
+
+template const wchar_t* hive_storage::copy(const wchar_t*, std::size_t);
+template const char16_t* hive_storage::copy(const char16_t*, std::size_t);
+template const char* hive_storage::copy(const char*, std::size_t);
 
 // value_list
 
@@ -45,14 +75,15 @@ const value_entry* value_list::find(std::u16string_view folded) const {
   return at == entries_.size() ? nullptr : &entries_[at];
 }
 
-void value_list::set(std::wstring name, std::u16string folded, std::uint32_t type, std::string data) {
+void value_list::set(std::wstring_view name, std::u16string_view folded, std::uint32_t type,
+                     std::string_view data) {
   const std::size_t at = position(folded);
   if (at != entries_.size()) {
     entries_[at].type = type;
-    entries_[at].data = std::move(data);
+    entries_[at].data = storage_->store(data);
     return;
   }
-  entries_.push_back({std::move(name), std::move(folded), type, std::move(data)});
+  entries_.push_back({storage_->store(name), storage_->store(folded), type, storage_->store(data)});
   if (!index_valid_) return;
   if (2 * entries_.size() + 2 > index_.size()) {
     rebuild_index();
@@ -149,10 +180,15 @@ void child_list::sort_dropping_deleted() {
 
 // key_node
 
-key_node::key_node(std::wstring name, key_node* parent)
-    : name(std::move(name)), folded(fold_name(this->name)), parent(parent) {}
+key_node::key_node() : storage(std::make_shared<hive_storage>()), values(*storage) {}
 
-key_node::key_node(std::wstring name, std::u16string folded, key_node* parent)
-    : name(std::move(name)), folded(std::move(folded)), parent(parent) {}
+key_node::key_node(std::wstring_view name, key_node* parent) : key_node(name, fold_name(name), parent) {}
+
+key_node::key_node(std::wstring_view name, std::u16string_view folded, key_node* parent)
+    : storage(parent->storage),
+      name(storage->store(name)),
+      folded(storage->store(folded)),
+      parent(parent),
+      values(*storage) {}
 
 }  // namespace win32::registry

@@ -3,6 +3,9 @@
 // its subkeys in enumeration order and its values in creation order. Names
 // are compared by their folded forms (registry_names.h). Nothing here checks
 // access rights or name rules; the registry operations do.
+//
+// The names and data of a tree live in one hive_storage that its keys share,
+// so that a large hive is built and freed without an allocation per name.
 
 #include <cstddef>
 #include <cstdint>
@@ -16,11 +19,39 @@ namespace win32::registry {
 
 struct key_node;
 
+// Holds copies of names and data in large blocks, all freed together when the
+// storage ends. Nothing is freed before: data replaced during a session stay
+// until the session's tree is dropped.
+class hive_storage {
+ public:
+  hive_storage() = default;
+  hive_storage(const hive_storage&) = delete;
+  hive_storage& operator=(const hive_storage&) = delete;
+
+  // Copies `text`; the view returned stays valid while the storage lives.
+  std::wstring_view store(std::wstring_view text) { return {copy(text.data(), text.size()), text.size()}; }
+  std::u16string_view store(std::u16string_view text) { return {copy(text.data(), text.size()), text.size()}; }
+  std::string_view store(std::string_view bytes) { return {copy(bytes.data(), bytes.size()), bytes.size()}; }
+
+ private:
+  static constexpr std::size_t block_bytes = 64 * 1024;
+
+  template <class Char>
+  const Char* copy(const Char* text, std::size_t count);
+  void* allocate(std::size_t bytes, std::size_t alignment);
+
+  std::vector<std::unique_ptr<unsigned char[]>> blocks_;
+  std::vector<std::unique_ptr<unsigned char[]>> large_;  // one piece each
+  unsigned char* next_ = nullptr;  // free room in the last block
+  std::size_t left_ = 0;
+};
+
+// Names and data are views into the storage of the key's tree.
 struct value_entry {
-  std::wstring name;     // as first created
-  std::u16string folded; // fold_name(name)
+  std::wstring_view name;     // as first created
+  std::u16string_view folded; // fold_name(name)
   std::uint32_t type = 0;
-  std::string data;
+  std::string_view data;
 };
 
 // The values of one key in creation order. Lookup by name is a scan for a
@@ -29,6 +60,9 @@ struct value_entry {
 // in the entries), so it costs four bytes a slot.
 class value_list {
  public:
+  // Names and data are copied into `storage`, which must outlive the list.
+  explicit value_list(hive_storage& storage) : storage_(&storage) {}
+
   std::size_t size() const { return entries_.size(); }
   const value_entry& at(std::size_t index) const { return entries_[index]; }
 
@@ -37,7 +71,7 @@ class value_list {
 
   // Replaces the type and data of the value with the same folded name, which
   // keeps its position and the case of its name, or appends a new value.
-  void set(std::wstring name, std::u16string folded, std::uint32_t type, std::string data);
+  void set(std::wstring_view name, std::u16string_view folded, std::uint32_t type, std::string_view data);
 
   // Removes the value; false when there is none of that name.
   bool erase(std::u16string_view folded);
@@ -51,6 +85,7 @@ class value_list {
   void rebuild_index() const;
   void index_entry(std::size_t position) const;
 
+  hive_storage* storage_;
   std::vector<value_entry> entries_;
   // Open addressing by the hash of the folded name: position + 1 per used
   // slot, 0 for a free one; at most half the slots are used. Only kept for
@@ -97,13 +132,21 @@ class child_list {
 };
 
 struct key_node {
-  key_node() = default;
-  key_node(std::wstring name, key_node* parent);
+  // The root of a new tree, with a storage of its own.
+  key_node();
+  // A key of the parent's tree (not yet one of its subkeys); the name is
+  // copied into the tree's storage.
+  key_node(std::wstring_view name, key_node* parent);
   // `folded` must be fold_name(name).
-  key_node(std::wstring name, std::u16string folded, key_node* parent);
+  key_node(std::wstring_view name, std::u16string_view folded, key_node* parent);
+  key_node(const key_node&) = delete;
+  key_node& operator=(const key_node&) = delete;
 
-  std::wstring name;      // as first created; empty for the root
-  std::u16string folded;  // fold_name(name)
+  // Shared by every key of the tree, so that a key detached from its tree
+  // keeps its names valid.
+  std::shared_ptr<hive_storage> storage;
+  std::wstring_view name;      // as first created; empty for the root
+  std::u16string_view folded;  // fold_name(name)
   key_node* parent = nullptr;
   child_list children;
   value_list values;

@@ -93,12 +93,12 @@ void create_tree(const registry::key_node& node, const std::wstring& path) {
   registry::key_handle key = registry::create_key(registry::local_machine(), path);
   for (std::size_t i = 0; i < node.values.size(); ++i) {
     const registry::value_entry& value = node.values.at(i);
-    registry::set_value(key.get(), value.name, value.type, value.data.data(),
+    registry::set_value(key.get(), std::wstring(value.name), value.type, value.data.data(),
                         static_cast<std::uint32_t>(value.data.size()));
   }
   for (std::size_t i = 0; i < node.children.size(); ++i) {
     const registry::key_node& child = node.children.at(i);
-    create_tree(child, path + L"\\" + child.name);
+    create_tree(child, path + L"\\" + std::wstring(child.name));
   }
 }
 
@@ -107,7 +107,7 @@ void load(const std::wstring& file) {
   const registry::key_node* software_node = only_child(*root, software);
   const registry::key_node* corvanta_node = software_node != nullptr ? only_child(*software_node, corvanta) : nullptr;
   delete_corvanta();
-  if (corvanta_node != nullptr) create_tree(*corvanta_node, std::wstring(software) + L"\\" + corvanta_node->name);
+  if (corvanta_node != nullptr) create_tree(*corvanta_node, std::wstring(software) + L"\\" + std::wstring(corvanta_node->name));
   registry::flush_key(registry::local_machine());
 }
 
