@@ -106,6 +106,31 @@ TEST(HiveFormat, SectionsOutOfOrderNameOneKeyEachTime) {
   EXPECT_EQ(format_hive(*parse_hive(format_hive(*root), "g.reg")), format_hive(*root));
 }
 
+TEST(HiveFormat, SectionsThatShareTheTextOfAPathPrefixNameTheirOwnKeys) {
+  // Each section's path is compared with the one before: a name that is
+  // only a prefix of the name there, or a key deleted in between, must not
+  // be taken for the key of the section before.
+  const std::string text =
+      "Windows Registry Editor Version 5.00\n"
+      "[HKEY_LOCAL_MACHINE\\A\\Dev10\\X]\n"
+      "\"v\"=\"10\"\n"
+      "[HKEY_LOCAL_MACHINE\\A\\Dev1\\X]\n"
+      "\"v\"=\"1\"\n"
+      "[HKEY_LOCAL_MACHINE\\A\\Dev1]\n"
+      "[HKEY_LOCAL_MACHINE\\A\\DEV10\\x]\n"
+      "\"w\"=\"10\"\n"
+      "[HKEY_LOCAL_MACHINE\\B\\C]\n"
+      "\"v\"=\"old\"\n"
+      "[-HKEY_LOCAL_MACHINE\\B\\C]\n"
+      "[HKEY_LOCAL_MACHINE\\B\\C\\D]\n";
+  const std::unique_ptr<key_node> root = parse_hive(text, "f.reg");
+  EXPECT_EQ(subkey_names(key_at(*root, {L"A"})), "Dev1 Dev10 ");
+  EXPECT_EQ(describe_values(key_at(*root, {L"A", L"Dev10", L"X"})), "v=1:310030000000 w=1:310030000000 ");
+  EXPECT_EQ(describe_values(key_at(*root, {L"A", L"Dev1", L"X"})), "v=1:31000000 ");
+  EXPECT_EQ(describe_values(key_at(*root, {L"B", L"C"})), "");
+  EXPECT_EQ(subkey_names(key_at(*root, {L"B", L"C"})), "D ");
+}
+
 TEST(HiveFormat, AcceptsByteOrderMarksUtf16AndRegedit4) {
   const std::wstring body = L"\r\n[HKEY_LOCAL_MACHINE\\K\u00e9y]\r\n\"\u4e2d\"=\"\u00e9\"\r\n";
   const std::string expected = "\xe4\xb8\xad=1:e9000000 ";
