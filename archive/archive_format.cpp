@@ -31,24 +31,16 @@ void archive_writer::write_header(std::uint32_t version) {
   write_u32(version);
 }
 
-void archive_writer::write_name(std::wstring_view name, std::size_t limit) {
-  const std::size_t length = text::utf16_length(name);
-  if (length >= limit || length > 0xFFFF) fail("string buffer overflow");
-  // Names are short: the length and the UTF-16LE units go out in one write,
-  // from the stack when they fit.
-  unsigned char small[2 + 2 * 300];
-  std::string large;
-  unsigned char* record = small;
-  if (2 + 2 * length > sizeof small) {
-    large.resize(2 + 2 * length);
-    record = reinterpret_cast<unsigned char*>(large.data());
-  }
-  unsigned char* at = record;
+void archive_writer::append_name(std::wstring_view name, std::size_t limit) {
+  // The units are encoded first; the length before them is known after.
+  const std::size_t start = record_.size();
+  record_.resize(start + 2 + 4 * name.size());
+  unsigned char* const first = reinterpret_cast<unsigned char*>(record_.data() + start);
+  unsigned char* at = first + 2;
   auto put = [&at](std::uint32_t unit) {
     *at++ = static_cast<unsigned char>(unit);
     *at++ = static_cast<unsigned char>(unit >> 8);
   };
-  put(static_cast<std::uint32_t>(length));
   for (wchar_t w : name) {
     const auto c = static_cast<std::uint32_t>(w);
     if (c >= 0x10000) {
@@ -58,7 +50,26 @@ void archive_writer::write_name(std::wstring_view name, std::size_t limit) {
       put(c);
     }
   }
-  write_bytes(record, static_cast<std::size_t>(at - record));
+  const auto length = static_cast<std::size_t>(at - first - 2) / 2;
+  if (length >= limit || length > 0xFFFF) {
+    record_.resize(start);
+    fail("string buffer overflow");
+  }
+  first[0] = static_cast<unsigned char>(length);
+  first[1] = static_cast<unsigned char>(length >> 8);
+  record_.resize(start + 2 + 2 * length);
+}
+
+void archive_writer::append_u32(std::uint32_t number) {
+  const char bytes[4] = {static_cast<char>(number), static_cast<char>(number >> 8), static_cast<char>(number >> 16),
+                         static_cast<char>(number >> 24)};
+  record_.append(bytes, sizeof bytes);
+}
+
+void archive_writer::write_name(std::wstring_view name, std::size_t limit) {
+  record_.clear();
+  append_name(name, limit);
+  write_bytes(record_.data(), record_.size());
 }
 
 void archive_writer::write_end_of_list() {
@@ -67,10 +78,13 @@ void archive_writer::write_end_of_list() {
 }
 
 void archive_writer::write_value(std::wstring_view name, std::uint32_t type, std::string_view data) {
-  write_name(name, registry_name_limit);
-  write_u32(type);
-  write_u32(static_cast<std::uint32_t>(data.size()));
-  write_bytes(data.data(), data.size());
+  // One write for the whole record: values are many and small.
+  record_.clear();
+  append_name(name, registry_name_limit);
+  append_u32(type);
+  append_u32(static_cast<std::uint32_t>(data.size()));
+  record_.append(data);
+  write_bytes(record_.data(), record_.size());
 }
 
 void archive_reader::read_bytes(void* bytes, std::size_t count) {

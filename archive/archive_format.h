@@ -62,8 +62,12 @@ class archive_writer {
 
  private:
   void write_bytes(const void* bytes, std::size_t count);
+  // Add to record_; append_name throws as write_name does, adding nothing.
+  void append_name(std::wstring_view name, std::size_t limit);
+  void append_u32(std::uint32_t number);
 
   std::ostream& out_;
+  std::string record_;  // the record being written, reused
 };
 
 // Reads records from a binary stream, strictly front to back. A read that

@@ -28,8 +28,8 @@ constexpr std::streamoff largest_file_bytes = 0x7FFFFFFF;
 // key is `path`, with its terminator.
 void write_values(archive_writer& out, registry::raw_key key, const std::wstring& path) {
   char buffer[value_buffer_bytes];
+  std::wstring name;  // reused from value to value
   for (std::uint32_t index = 0;; ++index) {
-    std::wstring name;
     const std::uint32_t result = registry::enum_value(key, index, name, value_name_chars);
     // Anything but the end of the list would silently drop the values after
     // it.

@@ -41,6 +41,12 @@ inline std::wstring widen(std::string_view narrow) { return from_utf8(narrow); }
 // Number of UTF-16 code units that the text takes.
 std::size_t utf16_length(std::wstring_view text);
 
+// utf16_length(text) <= limit; counts only when the text's size leaves a
+// doubt (a character takes one or two units).
+inline bool utf16_length_at_most(std::wstring_view text, std::size_t limit) {
+  return text.size() <= limit / 2 || (text.size() <= limit && utf16_length(text) <= limit);
+}
+
 // Ordinal comparison of the UTF-16 code units of two texts, a proper prefix
 // first; the order of monikers and registry names everywhere in the program.
 std::strong_ordering compare_utf16(std::wstring_view a, std::wstring_view b);

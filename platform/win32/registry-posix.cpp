@@ -186,7 +186,7 @@ const std::vector<std::wstring_view>& split_path(const std::wstring& path) {
   for (std::size_t start = 0;;) {
     const std::size_t end = text.find(L'\\', start);
     const std::wstring_view name = text.substr(start, end == std::wstring_view::npos ? end : end - start);
-    if (name.empty() || netkeep::text::utf16_length(name) > max_key_name_length) {
+    if (name.empty() || !netkeep::text::utf16_length_at_most(name, max_key_name_length)) {
       throw error(error_invalid_parameter);
     }
     names.push_back(name);
@@ -261,7 +261,7 @@ void set_value(raw_key key, const std::wstring& name, std::uint32_t type, const 
   session_use use;
   key_node& node = key_of(key, key_set_value);
   const std::wstring_view value_name = c_string_view(name);
-  if (netkeep::text::utf16_length(value_name) > max_value_name_length || !is_storable_name(value_name) ||
+  if (!netkeep::text::utf16_length_at_most(value_name, max_value_name_length) || !is_storable_name(value_name) ||
       (data == nullptr && size != 0)) {
     throw error(error_invalid_parameter);
   }
@@ -300,7 +300,9 @@ std::uint32_t enum_key(raw_key key, std::uint32_t index, std::wstring& name, std
     const child_list& children = key_of(key, key_enumerate_sub_keys).children;
     if (index >= children.size()) return error_no_more_items;
     const std::wstring_view found = children.at(index).name;
-    if (netkeep::text::utf16_length(found) >= name_buffer_chars) return error_more_data;
+    if (name_buffer_chars == 0 || !netkeep::text::utf16_length_at_most(found, name_buffer_chars - 1)) {
+      return error_more_data;
+    }
     name = found;
     return error_success;
   } catch (const error& failure) {
@@ -314,7 +316,9 @@ std::uint32_t enum_value(raw_key key, std::uint32_t index, std::wstring& name, s
     const value_list& values = key_of(key, key_query_value).values;
     if (index >= values.size()) return error_no_more_items;
     const std::wstring_view found = values.at(index).name;
-    if (netkeep::text::utf16_length(found) >= name_buffer_chars) return error_more_data;
+    if (name_buffer_chars == 0 || !netkeep::text::utf16_length_at_most(found, name_buffer_chars - 1)) {
+      return error_more_data;
+    }
     name = found;
     return error_success;
   } catch (const error& failure) {

@@ -245,7 +245,7 @@ class hive_parser {
         continue;
       }
       if (name.empty()) fail("empty key name");
-      if (netkeep::text::utf16_length(name) > max_key_name_length) fail("key name longer than 255 characters");
+      if (!netkeep::text::utf16_length_at_most(name, max_key_name_length)) fail("key name longer than 255 characters");
       if (!is_storable_name(name)) fail("key name with characters that cannot be stored");
       fold_name(name, folded_);
       path_.resize(i - 1);
@@ -313,7 +313,7 @@ class hive_parser {
     } else if (!read_quoted(text, name)) {
       fail("malformed value name");
     }
-    if (netkeep::text::utf16_length(name) > max_value_name_length) fail("value name too long");
+    if (!netkeep::text::utf16_length_at_most(name, max_value_name_length)) fail("value name too long");
     if (!is_storable_name(name)) fail("value name with characters that cannot be stored");
     text = trim(text);
     if (text.empty() || text.front() != L'=') fail("expected \"=\" after the value name");

@@ -20,8 +20,8 @@ void walk_below(raw_key key, std::wstring& path, bool read_only, const key_visit
   const std::size_t used = netkeep::text::utf16_length(path);
   const auto room = static_cast<std::uint32_t>(used < path_buffer_chars ? path_buffer_chars - used : 0);
 
+  std::wstring name;  // reused from subkey to subkey
   for (std::uint32_t index = 0;;) {
-    std::wstring name;
     const std::uint32_t result = enum_key(key, index, name, room);
     // Any end but the last subkey (a name too long for the path buffer, a
     // failing key) would silently leave out the subkeys after it.
