@@ -108,21 +108,53 @@ std::uint32_t archive_reader::read_header() {
   return version;
 }
 
-std::wstring archive_reader::read_name(std::size_t limit) {
+bool archive_reader::append_name(std::size_t limit, std::wstring& out) {
   unsigned char prefix[2];
   read_bytes(prefix, sizeof prefix);
   const std::size_t length = prefix[0] | static_cast<std::size_t>(prefix[1]) << 8;
   if (length >= limit) fail("string buffer overflow");
-  std::string units(length * 2, '\0');
-  read_bytes(units.data(), units.size());
-  return text::from_utf16le(units);
+  if (length == 0) return false;
+  units_.resize(length * 2);
+  read_bytes(units_.data(), units_.size());
+  // As text::from_utf16le: surrogate pairs become one wide character where
+  // wchar_t is wider than UTF-16, lone surrogates stay as they are.
+  auto unit = [this](std::size_t i) -> char32_t {
+    return static_cast<unsigned char>(units_[2 * i]) | static_cast<char32_t>(static_cast<unsigned char>(units_[2 * i + 1])) << 8;
+  };
+  for (std::size_t i = 0; i < length; ++i) {
+    char32_t c = unit(i);
+    if (sizeof(wchar_t) > 2 && c >= 0xD800 && c <= 0xDBFF && i + 1 < length && unit(i + 1) >= 0xDC00 &&
+        unit(i + 1) <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
+      ++i;
+    }
+    out += static_cast<wchar_t>(c);
+  }
+  return true;
+}
+
+std::wstring archive_reader::read_name(std::size_t limit) {
+  std::wstring name;
+  append_name(limit, name);
+  return name;
+}
+
+void archive_reader::append_value_data(std::string& out) {
+  const std::uint32_t size = read_u32();
+  if (size >= value_size_limit) fail("unexpectedly large registry value >16MB");
+  const std::size_t start = out.size();
+  out.resize(start + size);
+  try {
+    read_bytes(out.data() + start, size);
+  } catch (...) {
+    out.resize(start);
+    throw;
+  }
 }
 
 std::string archive_reader::read_value_data() {
-  const std::uint32_t size = read_u32();
-  if (size >= value_size_limit) fail("unexpectedly large registry value >16MB");
-  std::string data(size, '\0');
-  read_bytes(data.data(), data.size());
+  std::string data;
+  append_value_data(data);
   return data;
 }
 

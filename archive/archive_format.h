@@ -87,6 +87,10 @@ class archive_reader {
   // characters are read.
   std::wstring read_name(std::size_t limit);
 
+  // read_name, appending the name to `out`; false (nothing appended) for the
+  // end of a list. Reading many names this way allocates little.
+  bool append_name(std::size_t limit, std::wstring& out);
+
   std::uint32_t read_u32();
 
   // The size and data of a value_record, after its name and type. Data of
@@ -94,12 +98,16 @@ class archive_reader {
   // large registry value >16MB") before they are read.
   std::string read_value_data();
 
+  // read_value_data, appending the data to `out`.
+  void append_value_data(std::string& out);
+
   std::istream& stream() { return in_; }
 
  private:
   void read_bytes(void* bytes, std::size_t count);
 
   std::istream& in_;
+  std::string units_;  // of the name being read, reused
 };
 
 // Copies exactly `count` bytes from `in` to `out` in chunks of

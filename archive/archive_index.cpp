@@ -8,31 +8,38 @@
 namespace netkeep::archive {
 namespace {
 
-void read_value_list(archive_reader& in, std::deque<registry_step>& steps) {
+void read_value_list(archive_reader& in, archive_index& index) {
   for (;;) {
-    std::wstring name = in.read_name(registry_name_limit);
-    if (name.empty()) return;
-    const std::uint32_t type = in.read_u32();
-    steps.push_back({registry_step::kind::set_value, std::move(name), type, in.read_value_data()});
+    registry_step step{registry_step::kind::set_value};
+    step.name_start = index.registry_text.size();
+    if (!in.append_name(registry_name_limit, index.registry_text)) return;
+    step.name_length = index.registry_text.size() - step.name_start;
+    step.type = in.read_u32();
+    step.data_start = index.registry_bytes.size();
+    in.append_value_data(index.registry_bytes);
+    step.data_length = index.registry_bytes.size() - step.data_start;
+    index.registry.push_back(step);
   }
 }
 
-void read_registry(archive_reader& in, std::uint32_t version, std::deque<registry_step>& steps) {
-  if (version >= 1) read_value_list(in, steps);
+void read_registry(archive_reader& in, std::uint32_t version, archive_index& index) {
+  if (version >= 1) read_value_list(in, index);
   // Each key record is its name, its value list and then its subkeys up to a
   // terminator; `depth` counts the keys whose subkey list is still open.
   std::size_t depth = 0;
   for (;;) {
-    std::wstring name = in.read_name(registry_name_limit);
-    if (name.empty()) {
+    registry_step step{registry_step::kind::enter_key};
+    step.name_start = index.registry_text.size();
+    if (!in.append_name(registry_name_limit, index.registry_text)) {
       if (depth == 0) return;
       --depth;
-      steps.push_back({registry_step::kind::leave_key, {}, 0, {}});
+      index.registry.push_back({registry_step::kind::leave_key});
       continue;
     }
-    steps.push_back({registry_step::kind::enter_key, std::move(name), 0, {}});
+    step.name_length = index.registry_text.size() - step.name_start;
+    index.registry.push_back(step);
     ++depth;
-    read_value_list(in, steps);
+    read_value_list(in, index);
   }
 }
 
@@ -88,7 +95,7 @@ archive_index read_archive_index(std::istream& archive) {
   archive_reader in(archive);
   archive_index index;
   const std::uint32_t version = in.read_header();
-  read_registry(in, version, index.registry);
+  read_registry(in, version, index);
   read_files(in, archive_size, index.files);
   return index;
 }

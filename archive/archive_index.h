@@ -3,21 +3,26 @@
 // part as a flat list of steps, and where each file's contents lie.
 
 #include <cstdint>
-#include <deque>
 #include <istream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace netkeep::archive {
 
 // The registry part of an archive as a flat sequence of steps, so that keys
-// nested to any depth are read and restored without recursion.
+// nested to any depth are read and restored without recursion. Names and
+// data lie in the index's registry_text and registry_bytes (see
+// archive_index::name and data), so that a large registry is held in a few
+// allocations.
 struct registry_step {
   enum class kind { set_value, enter_key, leave_key };
   kind what;
-  std::wstring name;
   std::uint32_t type = 0;
-  std::string data;
+  std::size_t name_start = 0;
+  std::size_t name_length = 0;
+  std::size_t data_start = 0;
+  std::size_t data_length = 0;
 };
 
 // A file record: its name and where its contents lie in the archive.
@@ -28,9 +33,18 @@ struct file_entry {
 };
 
 struct archive_index {
-  // A deque: a large registry is read without moving the steps read so far.
-  std::deque<registry_step> registry;
+  std::vector<registry_step> registry;
+  std::wstring registry_text;   // the names of the steps, one after the other
+  std::string registry_bytes;   // the data of the steps, one after the other
   std::vector<file_entry> files;
+
+  // The name of an enter_key or set_value step; the data of a set_value step.
+  std::wstring_view name(const registry_step& step) const {
+    return std::wstring_view(registry_text).substr(step.name_start, step.name_length);
+  }
+  std::string_view data(const registry_step& step) const {
+    return std::string_view(registry_bytes).substr(step.data_start, step.data_length);
+  }
 };
 
 // Reads the whole archive from the start of `archive`, checking every record

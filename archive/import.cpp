@@ -17,17 +17,21 @@ namespace {
 namespace fs = std::filesystem;
 namespace registry = win32::registry;
 
-void restore_registry(registry::raw_key installation_key, const std::deque<registry_step>& steps) {
+void restore_registry(registry::raw_key installation_key, const archive_index& index) {
   std::vector<registry::key_handle> open_keys;  // the path to the current key
-  for (const registry_step& step : steps) {
+  std::wstring name;                            // of the step, reused
+  for (const registry_step& step : index.registry) {
     registry::raw_key current = open_keys.empty() ? installation_key : open_keys.back().get();
     switch (step.what) {
-      case registry_step::kind::set_value:
-        registry::set_value(current, step.name, step.type, step.data.data(),
-                            static_cast<std::uint32_t>(step.data.size()));
+      case registry_step::kind::set_value: {
+        name.assign(index.name(step));
+        const std::string_view data = index.data(step);
+        registry::set_value(current, name, step.type, data.data(), static_cast<std::uint32_t>(data.size()));
         break;
+      }
       case registry_step::kind::enter_key:
-        open_keys.push_back(registry::create_key(current, step.name));
+        name.assign(index.name(step));
+        open_keys.push_back(registry::create_key(current, name));
         break;
       case registry_step::kind::leave_key:
         open_keys.pop_back();
@@ -90,7 +94,7 @@ void import_installation(registry::raw_key installation_key, const std::wstring&
   std::vector<std::unique_ptr<replacement_file>> staged;
   for (const file_entry& file : index.files) staged.push_back(stage_file(archive, data_folder, file));
   if (!index.registry.empty()) {
-    restore_registry(installation_key, index.registry);
+    restore_registry(installation_key, index);
     registry::flush_key(installation_key);
   }
   for (const std::unique_ptr<replacement_file>& file : staged) file->commit("unexpected");
