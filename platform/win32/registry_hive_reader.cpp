@@ -1,6 +1,7 @@
 // Reading the hive file; the format is described in registry_hive_format.h.
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <stdexcept>
@@ -51,6 +52,31 @@ bool consume_prefix(std::wstring_view& text, std::wstring_view prefix) {
   return true;
 }
 
+// Widens `bytes` into `line` byte by byte (reusing its buffer) and tells
+// whether they were plain ASCII without NUL; eight bytes at a time.
+bool widen_plain(std::string_view bytes, std::wstring& line) {
+  constexpr std::uint64_t ones = 0x0101010101010101;
+  constexpr std::uint64_t highs = 0x8080808080808080;
+  line.resize(bytes.size());
+  const char* in = bytes.data();
+  wchar_t* out = line.data();
+  std::uint64_t odd = 0;  // high bits: a byte at or above 0x80, or a zero byte
+  std::size_t i = 0;
+  for (; i + 8 <= bytes.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, in + i, sizeof word);
+    odd |= (word | (word - ones)) & highs;
+    for (std::size_t k = 0; k < 8; ++k) out[i + k] = static_cast<wchar_t>(static_cast<unsigned char>(in[i + k]));
+  }
+  bool plain = (odd == 0);
+  for (; i < bytes.size(); ++i) {
+    const auto c = static_cast<unsigned char>(in[i]);
+    plain &= c != 0 && c < 0x80;
+    out[i] = static_cast<wchar_t>(c);
+  }
+  return plain;
+}
+
 // The lines of the file, decoded, without their line ends. UTF-8 lines are
 // decoded one at a time so that a large file is not held twice as wide text.
 class line_source {
@@ -85,14 +111,7 @@ class line_source {
       const std::string_view bytes = bytes_.substr(position_, end - position_);
       // Plain ASCII without NUL (nearly every line) is widened as it is,
       // reusing the line's buffer.
-      line.resize(bytes.size());
-      bool plain = true;
-      for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const char c = bytes[i];
-        plain &= static_cast<unsigned char>(c - 1) < 0x7F;
-        line[i] = static_cast<wchar_t>(c);
-      }
-      if (plain) {
+      if (widen_plain(bytes, line)) {
         has_nul_ = false;
       } else {
         line = netkeep::text::from_utf8(bytes);

@@ -79,6 +79,7 @@ bool folds_to(std::wstring_view name, std::u16string_view folded) {
 bool is_storable_name(std::wstring_view name) {
   for (wchar_t w : name) {
     const auto c = static_cast<char32_t>(w);
+    if (c >= 0x20 && c < 0xD800) continue;  // nearly every character
     if (c == U'\r' || c == U'\n' || c > 0x10FFFF) return false;
     if (sizeof(wchar_t) > 2 && is_surrogate(c)) return false;
   }

@@ -26,7 +26,9 @@ void* hive_storage::allocate(std::size_t bytes, std::size_t alignment) {
 
 template <class Char>
 const Char* hive_storage::copy(const Char* text, std::size_t count) {
-  if (count == 0) return nullptr;
+  // Empty views still point somewhere: their data may be handed to memcpy.
+  static constexpr Char empty[1] = {};
+  if (count == 0) return empty;
   auto* at = static_cast<Char*>(allocate(count * sizeof(Char), alignof(Char)));
   std::copy(text, text + count, at);
   return at;
