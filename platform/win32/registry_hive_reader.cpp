@@ -160,7 +160,10 @@ std::size_t common_prefix(std::wstring_view a, std::wstring_view b) {
 // `data` (replacing what it held).
 void terminated_utf16le(std::wstring_view text, std::string& data) {
   std::size_t units = text.size() + 1;
-  for (wchar_t w : text) units += static_cast<char32_t>(w) > 0xFFFF;
+  for (wchar_t w : text) {
+    const auto c = static_cast<char32_t>(w);
+    units += c > 0xFFFF;  // a surrogate pair
+  }
   data.assign(2 * units, '\0');
   char* out = data.data();
   auto put = [&out](char32_t unit) {
