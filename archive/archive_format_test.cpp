@@ -5,6 +5,10 @@
 #include <functional>
 #include <sstream>
 #include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/text/unicode.h"
 
 namespace netkeep::archive {
 namespace {
@@ -110,6 +114,32 @@ TEST(ArchiveReader, ReadsValueRecords) {
   EXPECT_EQ(in.read_u32(), 3u);
   EXPECT_EQ(in.read_value_data(), "");
   EXPECT_EQ(in.read_name(registry_name_limit), L"");
+}
+
+TEST(ArchiveReader, NamesReadBackAsWrittenOneAfterTheOther) {
+  // The index appends every name and every value's data to one buffer each;
+  // surrogate pairs must come back as the character written, a lone
+  // surrogate as itself, and an end of list must add nothing.
+  const std::vector<std::wstring> names = {L"K\u00e9\U0001F600", std::wstring(1, static_cast<wchar_t>(0xD800)) + L"x",
+                                           std::wstring(255, L'n')};
+  std::ostringstream written;
+  archive_writer out(written);
+  for (const std::wstring& text : names) out.write_value(text, 1, "data of " + netkeep::text::to_utf8(text));
+  out.write_end_of_list();
+
+  std::istringstream bytes(written.str());
+  archive_reader in(bytes);
+  std::wstring all_names = L"before";
+  std::string all_data = "before";
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    ASSERT_TRUE(in.append_name(registry_name_limit, all_names));
+    EXPECT_EQ(in.read_u32(), 1u);
+    in.append_value_data(all_data);
+  }
+  EXPECT_FALSE(in.append_name(registry_name_limit, all_names));
+  EXPECT_EQ(all_names, L"before" + names[0] + names[1] + names[2]);
+  EXPECT_EQ(all_data, "before" + ("data of " + netkeep::text::to_utf8(names[0])) +
+                          ("data of " + netkeep::text::to_utf8(names[1])) + ("data of " + netkeep::text::to_utf8(names[2])));
 }
 
 TEST(ArchiveReader, EnforcesNameAndValueLimitsBeforeReadingTheData) {
