@@ -5,6 +5,7 @@
 // device moniker are reported as problems as they are met; every other
 // failure to read an existing key or value ends the run.
 
+#include <array>
 #include <stdexcept>
 #include <string>
 
@@ -27,6 +28,7 @@ constexpr std::uint32_t satellite_name_bytes = 128;
 constexpr std::uint32_t identifier_bytes = 128;
 constexpr std::uint32_t antenna_name_bytes = 512;
 constexpr std::uint32_t moniker_bytes = 256;
+constexpr std::uint32_t max_value_bytes = 512;  // the largest of these
 
 constexpr const wchar_t* allocation_space_property = L"Properties\\{2C3FDB10-B500-4423-947A-16D2FECA7876}";
 constexpr const wchar_t* inband_property = L"{41D79A62-C53D-45DB-8F45-F44649E27BB6}";
@@ -44,8 +46,8 @@ registry::key_handle open_if_present(registry::raw_key parent, const std::wstrin
 // first enumeration that does not succeed.
 template <class Visit>
 void for_each_subkey(registry::raw_key key, Visit visit) {
+  std::wstring name;  // reused: most names fit the previous one's storage
   for (std::uint32_t index = 0;; ++index) {
-    std::wstring name;
     if (registry::enum_key(key, index, name, name_buffer_chars) != win32::error_success) return;
     visit(name);
   }
@@ -54,8 +56,8 @@ void for_each_subkey(registry::raw_key key, Visit visit) {
 // The same for the names of the values of `key`.
 template <class Visit>
 void for_each_value_name(registry::raw_key key, Visit visit) {
+  std::wstring name;
   for (std::uint32_t index = 0;; ++index) {
-    std::wstring name;
     if (registry::enum_value(key, index, name, name_buffer_chars) != win32::error_success) return;
     visit(name);
   }
@@ -68,7 +70,8 @@ struct text_value {
 
 // Reads a value of at most `buffer_bytes` bytes as text, whatever its type.
 text_value read_text(registry::raw_key key, const std::wstring& name, std::uint32_t buffer_bytes) {
-  std::string buffer(buffer_bytes, '\0');
+  std::array<char, max_value_bytes> buffer;
+  if (buffer_bytes > buffer.size()) throw std::logic_error("registry value buffer too large");
   const registry::value_info info = registry::query_value(key, name, buffer.data(), buffer_bytes);
   std::wstring text = text::from_utf16le(std::string_view(buffer.data(), info.size));
   const std::size_t end = text.find(L'\0');
