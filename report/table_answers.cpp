@@ -44,6 +44,7 @@ class table_answers::table {
       : text_key_(text_key), text_answer_(text_answer) {
     sqlite::statement rows(db, sql);
     while (rows.step()) {
+      const std::size_t texts_before = texts_.size();
       entry e{};
       if (text_answer_) {
         e.text = keep(rows, 0);
@@ -52,16 +53,25 @@ class table_answers::table {
         e.count = rows.column_int64(0);
       }
       if (text_key_) {
-        e.moniker = keep(rows, 1);
+        e.text = keep(rows, 1);
       } else {
         e.id = rows.column_int64(1);
       }
+      // Rows of one key often follow each other (a table kept in the order
+      // of its key): the first row's text is the answer, and counts add up.
+      if (!entries_.empty() && same_key(entries_.back(), e)) {
+        entries_.back().count += e.count;
+        texts_.resize(texts_before);
+        continue;
+      }
       entries_.push_back(e);
     }
-    // Stable, so that the first of equal keys is the first row read.
-    std::stable_sort(entries_.begin(), entries_.end(),
-                     [this](const entry& a, const entry& b) { return less(key_of(a), key_of(b)); });
-    if (!text_answer_) merge_counts();
+    const auto by_key = [this](const entry& a, const entry& b) { return less(key_of(a), key_of(b)); };
+    if (!std::is_sorted(entries_.begin(), entries_.end(), by_key)) {
+      // Stable, so that the first of equal keys is the first row read.
+      std::stable_sort(entries_.begin(), entries_.end(), by_key);
+      if (!text_answer_) merge_counts();
+    }
     entries_.shrink_to_fit();
   }
 
@@ -86,10 +96,11 @@ class table_answers::table {
     std::size_t offset = 0;
     std::size_t length = 0;
   };
+  // One key and its answer. The text is the answer of a text table and the
+  // key of a table of counts by moniker.
   struct entry {
     std::int64_t id;
     std::int64_t number;
-    span moniker;
     std::int64_t count;
     span text;
   };
@@ -107,11 +118,15 @@ class table_answers::table {
 
   std::wstring_view view(span s) const { return std::wstring_view(texts_).substr(s.offset, s.length); }
 
-  key key_of(const entry& e) const { return {e.id, e.number, view(e.moniker)}; }
+  key key_of(const entry& e) const { return {e.id, e.number, text_key_ ? view(e.text) : std::wstring_view()}; }
 
   bool less(const key& a, const key& b) const {
     if (text_key_) return a.moniker < b.moniker;
     return a.id != b.id ? a.id < b.id : a.number < b.number;
+  }
+
+  bool same_key(const entry& a, const entry& b) const {
+    return !less(key_of(a), key_of(b)) && !less(key_of(b), key_of(a));
   }
 
   // Rows of one key add up.
@@ -119,7 +134,7 @@ class table_answers::table {
     std::vector<entry> merged;
     merged.reserve(entries_.size());
     for (const entry& e : entries_) {
-      if (!merged.empty() && !less(key_of(merged.back()), key_of(e))) {
+      if (!merged.empty() && same_key(merged.back(), e)) {
         merged.back().count += e.count;
       } else {
         merged.push_back(e);
