@@ -5,9 +5,12 @@
 // device moniker are reported as problems as they are met; every other
 // failure to read an existing key or value ends the run.
 
+#include <algorithm>
 #include <array>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "checks/configuration/identifier_pattern.h"
 #include "checks/configuration/key_numbers.h"
@@ -109,10 +112,25 @@ void read_satellite(integrity_report& report, registry::raw_key satellite, std::
   }
 }
 
-// Enters the moniker stored in `value_name` at `path`, or reports it when it
+// Device monikers and their places in the order read, entered into
+// rf_devices once all are read (see enter_device_places).
+using device_places = std::vector<std::pair<std::wstring, integrity_report::rf_device_path>>;
+
+// Enters the places into the table in moniker order, so that each one goes
+// to the end of the tree without a search; the sort is stable, so that the
+// places of one moniker keep the order in which they were read, as one
+// insertion after another would keep them.
+void enter_device_places(integrity_report::rf_device_table& table, device_places& places) {
+  std::stable_sort(places.begin(), places.end(),
+                   [](const auto& a, const auto& b) { return integrity_report::moniker_less()(a.first, b.first); });
+  for (auto& [moniker, path] : places) table.emplace_hint(table.end(), std::move(moniker), path);
+  places.clear();
+}
+
+// Keeps the moniker stored in `value_name` at `path`, or reports it when it
 // is not a plain string.
-void read_moniker(integrity_report& report, registry::raw_key devices, const std::wstring& value_name,
-                  const integrity_report::rf_device_path& path) {
+void read_moniker(integrity_report& report, device_places& places, registry::raw_key devices,
+                  const std::wstring& value_name, const integrity_report::rf_device_path& path) {
   text_value moniker = read_text(devices, value_name, moniker_bytes);
   if (moniker.type != registry::reg_sz) {
     report.add_problem(L"A corrupt device moniker was found in the " +
@@ -122,13 +140,13 @@ void read_moniker(integrity_report& report, registry::raw_key devices, const std
                        report.satellite_label(path.satellite_id) + L"'");
     return;
   }
-  report.rf_devices.emplace(std::move(moniker.text), path);
+  places.emplace_back(std::move(moniker.text), path);
 }
 
 // Reads the up-converters and their modulators, or the down-converters and
 // their demodulators, of one antenna.
-void read_converters(integrity_report& report, registry::raw_key antenna, std::int64_t satellite_id,
-                     std::int64_t antenna_id, bool up_converter) {
+void read_converters(integrity_report& report, device_places& places, registry::raw_key antenna,
+                     std::int64_t satellite_id, std::int64_t antenna_id, bool up_converter) {
   registry::key_handle converters = open_if_present(antenna, up_converter ? L"UpConverters" : L"DownConverters");
   if (!converters) return;
   for_each_subkey(converters.get(), [&](const std::wstring& converter_name) {
@@ -137,17 +155,19 @@ void read_converters(integrity_report& report, registry::raw_key antenna, std::i
     registry::key_handle devices = open_if_present(converter.get(), up_converter ? L"Modulators" : L"Demodulators");
     if (!devices) return;
     for_each_value_name(devices.get(),
-                        [&](const std::wstring& value_name) { read_moniker(report, devices.get(), value_name, path); });
+                        [&](const std::wstring& value_name) {
+                          read_moniker(report, places, devices.get(), value_name, path);
+                        });
   });
 }
 
-void read_antenna(integrity_report& report, registry::raw_key antenna, std::int64_t satellite_id,
-                  const std::wstring& antenna_name) {
+void read_antenna(integrity_report& report, device_places& places, registry::raw_key antenna,
+                  std::int64_t satellite_id, const std::wstring& antenna_name) {
   const std::int64_t antenna_id = key_number32(antenna_name);
   report.antenna_names.emplace(antenna_id, read_text(antenna, L"Name", antenna_name_bytes).text);
   report.antenna_satellites.emplace(antenna_id, satellite_id);
-  read_converters(report, antenna, satellite_id, antenna_id, true);
-  read_converters(report, antenna, satellite_id, antenna_id, false);
+  read_converters(report, places, antenna, satellite_id, antenna_id, true);
+  read_converters(report, places, antenna, satellite_id, antenna_id, false);
 }
 
 }  // namespace
@@ -155,6 +175,7 @@ void read_antenna(integrity_report& report, registry::raw_key antenna, std::int6
 void integrity_report::load_network_configuration(win32::registry::raw_key installation_key) {
   registry::key_handle satellites = open_if_present(installation_key, L"Bandwidth\\Satellites");
   if (!satellites) return;
+  device_places places;
   for_each_subkey(satellites.get(), [&](const std::wstring& satellite_name) {
     registry::key_handle satellite = registry::open_key(satellites.get(), satellite_name, registry::generic_read);
     const std::int64_t satellite_id = key_number64(satellite_name);
@@ -164,9 +185,10 @@ void integrity_report::load_network_configuration(win32::registry::raw_key insta
     if (!antennas) return;
     for_each_subkey(antennas.get(), [&](const std::wstring& antenna_name) {
       registry::key_handle antenna = registry::open_key(antennas.get(), antenna_name, registry::generic_read);
-      read_antenna(*this, antenna.get(), satellite_id, antenna_name);
+      read_antenna(*this, places, antenna.get(), satellite_id, antenna_name);
     });
   });
+  enter_device_places(rf_devices, places);
 }
 
 void integrity_report::load_inband_properties(win32::registry::raw_key installation_key) {
