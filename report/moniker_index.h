@@ -20,7 +20,8 @@ class moniker_index {
   using iterator = typename Table::const_iterator;
 
   // The entries of `table` whose key equals `moniker` exactly, in table order
-  // (what table.equal_range gives). The index is built at the first call and
+  // (what table.equal_range gives); when there are none, the empty range at
+  // table.end(). The index is built at the first call and
   // built again whenever it is asked about another table or the table's size
   // has changed since: the tables indexed only grow while they are asked
   // about, and their entries never move.
