@@ -86,6 +86,26 @@ TEST(HiveFormat, ReadsEverySyntax) {
             "n=4:07000000 b=3:01ff e=0: m=7:610000000000 q=11:0102030405060708 ");
 }
 
+TEST(HiveFormat, SectionsOutOfOrderNameOneKeyEachTime) {
+  // After "A" came out of order, "C" and "D" follow in order; naming them
+  // again must find them, not add second keys of the same name.
+  const std::string text =
+      "Windows Registry Editor Version 5.00\r\n"
+      "[HKEY_LOCAL_MACHINE\\B]\r\n"
+      "[HKEY_LOCAL_MACHINE\\A]\r\n"
+      "[HKEY_LOCAL_MACHINE\\C]\r\n"
+      "\"v\"=\"1\"\r\n"
+      "[HKEY_LOCAL_MACHINE\\D\\E]\r\n"
+      "[HKEY_LOCAL_MACHINE\\c]\r\n"
+      "\"w\"=\"2\"\r\n"
+      "[HKEY_LOCAL_MACHINE\\D\\F]\r\n";
+  const std::unique_ptr<key_node> root = parse_hive(text, "f.reg");
+  EXPECT_EQ(subkey_names(*root), "A B C D ");
+  EXPECT_EQ(subkey_names(key_at(*root, {L"D"})), "E F ");
+  EXPECT_EQ(key_at(*root, {L"C"}).values.size(), 2u);
+  EXPECT_EQ(format_hive(*parse_hive(format_hive(*root), "g.reg")), format_hive(*root));
+}
+
 TEST(HiveFormat, AcceptsByteOrderMarksUtf16AndRegedit4) {
   const std::wstring body = L"\r\n[HKEY_LOCAL_MACHINE\\K\u00e9y]\r\n\"\u4e2d\"=\"\u00e9\"\r\n";
   const std::string expected = "\xe4\xb8\xad=1:e9000000 ";

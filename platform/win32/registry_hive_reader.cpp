@@ -219,7 +219,9 @@ class hive_parser {
     }
     key_node& added = parent.children.append_unsorted(
         std::make_unique<key_node>(std::wstring(name), std::move(folded), &parent));
-    if (!in_order) children_.emplace(child_ref{&parent, added.folded}, &added);
+    // Once a list came out of order it is looked up by hash only, so every
+    // later subkey must be hashed too, in order or not.
+    if (unordered_.contains(&parent)) children_.emplace(child_ref{&parent, added.folded}, &added);
     return added;
   }
 
