@@ -30,18 +30,18 @@ class moniker_index {
     const std::size_t hash = std::hash<std::wstring_view>()(moniker);
     for (std::size_t i = hash & mask_;; i = (i + 1) & mask_) {
       const slot& s = slots_[i];
-      if (!s.used) return {table.end(), table.end()};
+      if (s.first == s.end) return {table.end(), table.end()};
       if (s.hash == hash && std::wstring_view(s.first->first) == moniker) return {s.first, s.end};
     }
   }
 
  private:
-  // The entries of one moniker.
+  // The entries of one moniker; an empty range marks a free slot (a
+  // moniker's range is never empty).
   struct slot {
     std::size_t hash = 0;
     iterator first{};
     iterator end{};
-    bool used = false;
   };
 
   void build(const Table& table) {
@@ -56,8 +56,8 @@ class moniker_index {
       while (end != table.end() && end->first == first->first) ++end;
       const std::size_t hash = std::hash<std::wstring_view>()(first->first);
       std::size_t i = hash & mask_;
-      while (slots_[i].used) i = (i + 1) & mask_;
-      slots_[i] = {hash, first, end, true};
+      while (slots_[i].first != slots_[i].end) i = (i + 1) & mask_;
+      slots_[i] = {hash, first, end};
       first = end;
     }
     indexed_ = &table;
