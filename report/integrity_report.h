@@ -88,7 +88,7 @@ struct integrity_report {
   // Device moniker -> its place, one entry per moniker value read.
   rf_device_table rf_devices;
   // The entries of rf_devices by moniker; see rf_device_entries.
-  mutable moniker_index<rf_device_table> rf_device_monikers;
+  mutable moniker_index<rf_device_table> rf_device_index;
   // Moniker -> managed device id, from managed_device_map in row order.
   std::multimap<std::wstring, std::int64_t, moniker_less> managed_device_ids;
   // Antenna id -> satellite id, one entry per antenna key read.

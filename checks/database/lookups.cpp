@@ -26,7 +26,7 @@ const std::int64_t* first_allocation_space(const std::multimap<std::int64_t, std
 
 std::pair<integrity_report::rf_device_table::const_iterator, integrity_report::rf_device_table::const_iterator>
 integrity_report::rf_device_entries(std::wstring_view moniker) const {
-  return rf_device_monikers.equal_range(rf_devices, moniker);
+  return rf_device_index.equal_range(rf_devices, moniker);
 }
 
 integrity_report::moniker_lookup integrity_report::managed_device_moniker(std::int64_t id, bool must_exist) {
