@@ -143,10 +143,32 @@ class table_answers::table {
     entries_.swap(merged);
   }
 
-  // The first entry of the key, or null.
+  // The first entry of the key, or null. Checks often ask about keys in
+  // the order of the table (walking a table kept in id order), so the
+  // search starts where the last one ended, with steps that double from
+  // there, and falls back to a binary search below it.
   const entry* find(const key& wanted) const {
-    auto first = std::lower_bound(entries_.begin(), entries_.end(), wanted,
-                                  [this](const entry& e, const key& k) { return less(key_of(e), k); });
+    const auto before = [this, &wanted](const entry& e) { return less(key_of(e), wanted); };
+    // The first entry that is not before `wanted` lies in [low, high].
+    std::size_t low = 0;
+    std::size_t high = entries_.size();
+    if (last_ < high) {
+      if (before(entries_[last_])) {
+        low = last_ + 1;
+        for (std::size_t step = 1; low + step <= high; step *= 2) {
+          const std::size_t probe = low + step - 1;
+          if (!before(entries_[probe])) {
+            high = probe;
+            break;
+          }
+          low = probe + 1;
+        }
+      } else {
+        high = last_;
+      }
+    }
+    const auto first = std::partition_point(entries_.begin() + low, entries_.begin() + high, before);
+    last_ = static_cast<std::size_t>(first - entries_.begin());
     if (first == entries_.end() || less(wanted, key_of(*first))) return nullptr;
     return &*first;
   }
@@ -155,6 +177,7 @@ class table_answers::table {
   bool text_answer_;
   std::wstring texts_;
   std::vector<entry> entries_;
+  mutable std::size_t last_ = 0;  // where the last search ended
 };
 
 table_answers::table_answers() = default;

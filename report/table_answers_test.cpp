@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -118,6 +119,29 @@ TEST_F(TableAnswers, RowsOfOneKeyAddUpAndTheFirstTextWins) {
     for (const std::wstring device : {L"a", L"b", L"M1", L"M2", L"M3", L"", L"x"}) {
       EXPECT_EQ(answers.count(db, by_device, device), per_row_count(by_device, device)) << table;
     }
+  }
+}
+
+// Questions in the table's order, against it, and scattered find the same
+// answers (a search starts where the last one ended).
+TEST_F(TableAnswers, AnswersDoNotDependOnTheOrderOfQuestions) {
+  db.exec("CREATE TABLE t (id INTEGER, n INTEGER);");
+  std::map<std::int64_t, std::int64_t> expected;
+  for (std::int64_t id = 0; id < 300; id += 3) {
+    for (std::int64_t k = 0; k <= id % 4; ++k) {
+      db.exec("INSERT INTO t VALUES (" + std::to_string(id) + ", " + std::to_string(k) + ");");
+      ++expected[id];
+    }
+  }
+  const count_question q{"n", "t", "id"};
+  std::vector<std::int64_t> ids;
+  for (std::int64_t id = -2; id < 305; ++id) ids.push_back(id);
+  std::vector<std::int64_t> order = ids;
+  order.insert(order.end(), ids.rbegin(), ids.rend());
+  for (std::size_t i = 0; i < ids.size(); ++i) order.push_back(ids[(i * 101) % ids.size()]);
+  for (std::int64_t id : order) {
+    const auto count = expected.find(id);
+    EXPECT_EQ(answers.count(db, q, id), count != expected.end() ? count->second : 0) << id;
   }
 }
 
