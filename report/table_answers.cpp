@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <memory>
 #include <vector>
 
 namespace netkeep {
@@ -33,65 +32,38 @@ std::string text_by_id_sql(const text_question& q) {
   return sql;
 }
 
-// Texts end to end in blocks that never move: views of them stay valid as
-// more are added, and a growing table copies none of them. A table of many
-// rows costs few allocations.
-class text_store {
- public:
-  std::wstring_view add(std::wstring_view text) {
-    if (text.size() > room_) {
-      const std::size_t size = std::max(block_chars, text.size());
-      blocks_.push_back(std::make_unique_for_overwrite<wchar_t[]>(size));
-      next_ = blocks_.back().get();
-      room_ = size;
-    }
-    std::copy(text.begin(), text.end(), next_);
-    const std::wstring_view kept(next_, text.size());
-    next_ += text.size();
-    room_ -= text.size();
-    return kept;
-  }
-
- private:
-  static constexpr std::size_t block_chars = 64 * 1024;
-  std::vector<std::unique_ptr<wchar_t[]>> blocks_;
-  wchar_t* next_ = nullptr;
-  std::size_t room_ = 0;
-};
-
 }  // namespace
 
 // The rows of one statement, column 0 the answer (a count or a text) and
 // column 1 the key (an id or a moniker), for texts column 2 a second number
-// of the key, sorted by key; counts are added up per key.
+// of the key, sorted by key; counts are added up per key. Texts are kept end
+// to end in one string, so that a table of many rows costs few allocations.
 class table_answers::table {
  public:
   table(const sqlite::database& db, const std::string& sql, bool text_key, bool text_answer)
       : text_key_(text_key), text_answer_(text_answer) {
     sqlite::statement rows(db, sql);
-    std::wstring text;  // the row's text, until it is kept
     while (rows.step()) {
+      const std::size_t texts_before = texts_.size();
       entry e{};
-      text.clear();
       if (text_answer_) {
-        rows.append_column_text(0, text);
+        e.text = keep(rows, 0);
         e.number = rows.column_int64(2);
       } else {
         e.count = rows.column_int64(0);
       }
       if (text_key_) {
-        rows.append_column_text(1, text);
+        e.text = keep(rows, 1);
       } else {
         e.id = rows.column_int64(1);
       }
-      e.text = text;
       // Rows of one key often follow each other (a table kept in the order
       // of its key): the first row's text is the answer, and counts add up.
       if (!entries_.empty() && same_key(entries_.back(), e)) {
         entries_.back().count += e.count;
+        texts_.resize(texts_before);
         continue;
       }
-      e.text = texts_.add(text);
       entries_.push_back(e);
     }
     const auto by_key = [this](const entry& a, const entry& b) { return less(key_of(a), key_of(b)); };
@@ -100,6 +72,7 @@ class table_answers::table {
       std::stable_sort(entries_.begin(), entries_.end(), by_key);
       if (!text_answer_) merge_counts();
     }
+    entries_.shrink_to_fit();
   }
 
   std::int64_t count(std::int64_t id) const {
@@ -115,17 +88,21 @@ class table_answers::table {
   std::optional<std::wstring_view> text(std::int64_t id, std::int64_t number) const {
     const entry* e = find({id, number, {}});
     if (e == nullptr) return std::nullopt;
-    return e->text;
+    return view(e->text);
   }
 
  private:
+  struct span {
+    std::size_t offset = 0;
+    std::size_t length = 0;
+  };
   // One key and its answer. The text is the answer of a text table and the
   // key of a table of counts by moniker.
   struct entry {
     std::int64_t id;
     std::int64_t number;
     std::int64_t count;
-    std::wstring_view text;
+    span text;
   };
   struct key {
     std::int64_t id;
@@ -133,7 +110,15 @@ class table_answers::table {
     std::wstring_view moniker;
   };
 
-  key key_of(const entry& e) const { return {e.id, e.number, text_key_ ? e.text : std::wstring_view()}; }
+  span keep(const sqlite::statement& rows, int column) {
+    const std::size_t offset = texts_.size();
+    rows.append_column_text(column, texts_);
+    return {offset, texts_.size() - offset};
+  }
+
+  std::wstring_view view(span s) const { return std::wstring_view(texts_).substr(s.offset, s.length); }
+
+  key key_of(const entry& e) const { return {e.id, e.number, text_key_ ? view(e.text) : std::wstring_view()}; }
 
   bool less(const key& a, const key& b) const {
     if (text_key_) return a.moniker < b.moniker;
@@ -190,7 +175,7 @@ class table_answers::table {
 
   bool text_key_;
   bool text_answer_;
-  text_store texts_;
+  std::wstring texts_;
   std::vector<entry> entries_;
   mutable std::size_t last_ = 0;  // where the last search ended
 };
