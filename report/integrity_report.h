@@ -14,11 +14,14 @@
 #include <ostream>
 #include <set>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/sqlite/sqlite.h"
 #include "platform/text/unicode.h"
 #include "platform/win32/registry.h"
+#include "report/moniker_index.h"
 #include "report/table_answers.h"
 
 namespace netkeep {
@@ -84,6 +87,8 @@ struct integrity_report {
   std::map<std::int64_t, std::int64_t> antenna_home_satellites;
   // Device moniker -> its place, one entry per moniker value read.
   rf_device_table rf_devices;
+  // The entries of rf_devices by moniker; see rf_device_entries.
+  mutable moniker_index<rf_device_table> rf_device_index;
   // Moniker -> managed device id, from managed_device_map in row order.
   std::multimap<std::wstring, std::int64_t, moniker_less> managed_device_ids;
   // Antenna id -> satellite id, one entry per antenna key read.
@@ -172,18 +177,22 @@ struct integrity_report {
     std::wstring moniker;  // or "<unknown(id)>" when not found
     bool found;
   };
+  // The entries of rf_devices with exactly this moniker, in table order.
+  // rf_devices only grows during a run.
+  std::pair<rf_device_table::const_iterator, rf_device_table::const_iterator> rf_device_entries(
+      std::wstring_view moniker) const;
   // The moniker of a managed_device_map id; found ones are cached in
   // managed_device_monikers. A missing id throws std::runtime_error when
   // `must_exist`, else gives "<unknown(id)>" (and is asked again next time).
   moniker_lookup managed_device_moniker(std::int64_t id, bool must_exist);
   // Whether the first allocation space of one of the moniker's satellites is
   // `allocation_space`.
-  bool device_on_allocation_space(const std::wstring& moniker, std::int64_t allocation_space) const;
+  bool device_on_allocation_space(std::wstring_view moniker, std::int64_t allocation_space) const;
   // The first allocation space of the satellite of each registry entry of
   // the device, in entry order (repeats kept); the device must exist.
   std::vector<std::int64_t> device_allocation_spaces(std::int64_t id);
   // The one antenna of all the moniker's registry entries, else -1.
-  std::int64_t device_antenna(const std::wstring& moniker) const;
+  std::int64_t device_antenna(std::wstring_view moniker) const;
   // The name of the allocation space's first satellite, else the allocation
   // space id in decimal.
   std::wstring allocation_space_label(std::int64_t allocation_space) const;

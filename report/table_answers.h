@@ -30,13 +30,20 @@
 //
 // The answers stand for the tables as they were read: verification does not
 // change the databases while it runs. clear() forgets them.
+//
+// Questions are asked once per row of large tables, so a question finds its
+// answers by the addresses of its texts, which must stay unchanged while the
+// answers are kept (string literals, as in every question of the program);
+// questions with equal texts at other addresses share the same answers.
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "platform/sqlite/sqlite.h"
 
@@ -70,9 +77,10 @@ class table_answers {
   // The text column of the first row (in the order the table is read) whose
   // key is the id (and whose number column is `number`, when the question
   // names one); nothing when no row has it. NULL reads as the empty text.
-  // Throws sqlite::error when the table cannot be read.
-  std::optional<std::wstring> first_text(const sqlite::database& db, const text_question& question, std::int64_t id,
-                                         std::int64_t number = 0);
+  // The text stays valid until clear(). Throws sqlite::error when the table
+  // cannot be read.
+  std::optional<std::wstring_view> first_text(const sqlite::database& db, const text_question& question,
+                                              std::int64_t id, std::int64_t number = 0);
 
   // Forgets every answer, so that the next question reads its table again.
   void clear();
@@ -80,9 +88,24 @@ class table_answers {
   class table;  // the answers read from one table by one statement
 
  private:
-  table& read(const sqlite::database& db, const std::string& sql, bool text_key, bool text_answer);
+  enum class kind { count_by_id, count_by_moniker, text_by_id };
+  // A question's kind and the addresses of its texts.
+  struct question_address {
+    kind answers;
+    std::array<const char*, 4> texts;
+    bool operator==(const question_address&) const = default;
+  };
+  struct address_hash {
+    std::size_t operator()(const question_address& address) const;
+  };
 
-  std::map<std::string, std::unique_ptr<table>, std::less<>> tables_;
+  // The answers of the question at `address`, read with `sql` (which it
+  // makes only when the address is new) at its first question.
+  template <class MakeSql>
+  table& read(const sqlite::database& db, const question_address& address, MakeSql make_sql);
+
+  std::map<std::string, std::unique_ptr<table>, std::less<>> tables_;  // by statement
+  std::unordered_map<question_address, table*, address_hash> by_address_;
 };
 
 }  // namespace netkeep

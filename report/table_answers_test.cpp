@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -91,6 +92,74 @@ TEST_F(TableAnswers, FirstTextIsTheFirstRowOfTheKeyAndNumber) {
 
   const text_question without_number{"device", "channel", "inband", nullptr};
   EXPECT_EQ(answers.first_text(db, without_number, 3), L"first");
+}
+
+// Rows of one key next to each other and apart, in and out of key order.
+TEST_F(TableAnswers, RowsOfOneKeyAddUpAndTheFirstTextWins) {
+  db.exec(
+      "CREATE TABLE channel (inband INTEGER, number INTEGER, device TEXT);"
+      "INSERT INTO channel VALUES (1, 0, 'a'), (1, 0, 'b'), (2, 0, 'c'), (2, 0, 'd'), (1, 0, 'e'), (0, 0, 'f');"
+      "CREATE TABLE sorted (inband INTEGER, number INTEGER, device TEXT);"
+      "INSERT INTO sorted VALUES (1, 0, 'M1'), (1, 1, 'M1'), (2, 0, 'M2'), (2, 0, 'M3'), (3, 0, NULL);");
+  const text_question channel_device{"device", "channel", "inband", "number"};
+  EXPECT_EQ(answers.first_text(db, channel_device, 1, 0), L"a");
+  EXPECT_EQ(answers.first_text(db, channel_device, 2, 0), L"c");
+  EXPECT_EQ(answers.first_text(db, channel_device, 0, 0), L"f");
+  const text_question sorted_device{"device", "sorted", "inband", "number"};
+  EXPECT_EQ(answers.first_text(db, sorted_device, 2, 0), L"M2");
+  EXPECT_EQ(answers.first_text(db, sorted_device, 1, 1), L"M1");
+  EXPECT_EQ(answers.first_text(db, sorted_device, 3, 0), L"");
+
+  for (const char* table : {"channel", "sorted"}) {
+    const count_question by_inband{"device", table, "inband"};
+    const count_question by_device{"inband", table, "device"};
+    for (std::int64_t inband : {0, 1, 2, 3, 4}) {
+      EXPECT_EQ(answers.count(db, by_inband, inband), per_row_count(by_inband, inband)) << table << " " << inband;
+    }
+    for (const std::wstring device : {L"a", L"b", L"M1", L"M2", L"M3", L"", L"x"}) {
+      EXPECT_EQ(answers.count(db, by_device, device), per_row_count(by_device, device)) << table;
+    }
+  }
+}
+
+// Questions in the table's order, against it, and scattered find the same
+// answers (a search starts where the last one ended).
+TEST_F(TableAnswers, AnswersDoNotDependOnTheOrderOfQuestions) {
+  db.exec("CREATE TABLE t (id INTEGER, n INTEGER);");
+  std::map<std::int64_t, std::int64_t> expected;
+  for (std::int64_t id = 0; id < 300; id += 3) {
+    for (std::int64_t k = 0; k <= id % 4; ++k) {
+      db.exec("INSERT INTO t VALUES (" + std::to_string(id) + ", " + std::to_string(k) + ");");
+      ++expected[id];
+    }
+  }
+  const count_question q{"n", "t", "id"};
+  std::vector<std::int64_t> ids;
+  for (std::int64_t id = -2; id < 305; ++id) ids.push_back(id);
+  std::vector<std::int64_t> order = ids;
+  order.insert(order.end(), ids.rbegin(), ids.rend());
+  for (std::size_t i = 0; i < ids.size(); ++i) order.push_back(ids[(i * 101) % ids.size()]);
+  for (std::int64_t id : order) {
+    const auto count = expected.find(id);
+    EXPECT_EQ(answers.count(db, q, id), count != expected.end() ? count->second : 0) << id;
+  }
+}
+
+// Answers are found by the addresses of a question's texts; equal texts
+// elsewhere find the same answers without another read, and a text handed
+// out stays valid while other tables are read.
+TEST_F(TableAnswers, QuestionsWithEqualTextsShareOneRead) {
+  db.exec(
+      "CREATE TABLE map (id INTEGER, moniker TEXT); INSERT INTO map VALUES (1, 'one'), (2, 'two');"
+      "CREATE TABLE other (id INTEGER); INSERT INTO other VALUES (1);");
+  statements = 0;
+  const std::optional<std::wstring_view> one = answers.first_text(db, text_question{"moniker", "map", "id", nullptr}, 1);
+  const std::string column = "moniker", table = "map", key = "id";
+  EXPECT_EQ(answers.first_text(db, text_question{column.c_str(), table.c_str(), key.c_str(), nullptr}, 2), L"two");
+  EXPECT_EQ(statements, 1);
+  EXPECT_EQ(answers.count(db, count_question{"id", "other", "id"}, 1), 1);
+  EXPECT_EQ(statements, 2);
+  EXPECT_EQ(one, L"one");
 }
 
 TEST_F(TableAnswers, ATableIsReadOnceAtItsFirstQuestion) {

@@ -5,8 +5,12 @@
 // device moniker are reported as problems as they are met; every other
 // failure to read an existing key or value ends the run.
 
+#include <algorithm>
+#include <array>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "checks/configuration/identifier_pattern.h"
 #include "checks/configuration/key_numbers.h"
@@ -27,6 +31,7 @@ constexpr std::uint32_t satellite_name_bytes = 128;
 constexpr std::uint32_t identifier_bytes = 128;
 constexpr std::uint32_t antenna_name_bytes = 512;
 constexpr std::uint32_t moniker_bytes = 256;
+constexpr std::uint32_t max_value_bytes = 512;  // the largest of these
 
 constexpr const wchar_t* allocation_space_property = L"Properties\\{2C3FDB10-B500-4423-947A-16D2FECA7876}";
 constexpr const wchar_t* inband_property = L"{41D79A62-C53D-45DB-8F45-F44649E27BB6}";
@@ -44,8 +49,8 @@ registry::key_handle open_if_present(registry::raw_key parent, const std::wstrin
 // first enumeration that does not succeed.
 template <class Visit>
 void for_each_subkey(registry::raw_key key, Visit visit) {
+  std::wstring name;  // reused: most names fit the previous one's storage
   for (std::uint32_t index = 0;; ++index) {
-    std::wstring name;
     if (registry::enum_key(key, index, name, name_buffer_chars) != win32::error_success) return;
     visit(name);
   }
@@ -54,8 +59,8 @@ void for_each_subkey(registry::raw_key key, Visit visit) {
 // The same for the names of the values of `key`.
 template <class Visit>
 void for_each_value_name(registry::raw_key key, Visit visit) {
+  std::wstring name;
   for (std::uint32_t index = 0;; ++index) {
-    std::wstring name;
     if (registry::enum_value(key, index, name, name_buffer_chars) != win32::error_success) return;
     visit(name);
   }
@@ -68,7 +73,8 @@ struct text_value {
 
 // Reads a value of at most `buffer_bytes` bytes as text, whatever its type.
 text_value read_text(registry::raw_key key, const std::wstring& name, std::uint32_t buffer_bytes) {
-  std::string buffer(buffer_bytes, '\0');
+  std::array<char, max_value_bytes> buffer;
+  if (buffer_bytes > buffer.size()) throw std::logic_error("registry value buffer too large");
   const registry::value_info info = registry::query_value(key, name, buffer.data(), buffer_bytes);
   std::wstring text = text::from_utf16le(std::string_view(buffer.data(), info.size));
   const std::size_t end = text.find(L'\0');
@@ -106,10 +112,25 @@ void read_satellite(integrity_report& report, registry::raw_key satellite, std::
   }
 }
 
-// Enters the moniker stored in `value_name` at `path`, or reports it when it
+// Device monikers and their places in the order read, entered into
+// rf_devices once all are read (see enter_device_places).
+using device_places = std::vector<std::pair<std::wstring, integrity_report::rf_device_path>>;
+
+// Enters the places into the table in moniker order, so that each one goes
+// to the end of the tree without a search; the sort is stable, so that the
+// places of one moniker keep the order in which they were read, as one
+// insertion after another would keep them.
+void enter_device_places(integrity_report::rf_device_table& table, device_places& places) {
+  std::stable_sort(places.begin(), places.end(),
+                   [](const auto& a, const auto& b) { return integrity_report::moniker_less()(a.first, b.first); });
+  for (auto& [moniker, path] : places) table.emplace_hint(table.end(), std::move(moniker), path);
+  places.clear();
+}
+
+// Keeps the moniker stored in `value_name` at `path`, or reports it when it
 // is not a plain string.
-void read_moniker(integrity_report& report, registry::raw_key devices, const std::wstring& value_name,
-                  const integrity_report::rf_device_path& path) {
+void read_moniker(integrity_report& report, device_places& places, registry::raw_key devices,
+                  const std::wstring& value_name, const integrity_report::rf_device_path& path) {
   text_value moniker = read_text(devices, value_name, moniker_bytes);
   if (moniker.type != registry::reg_sz) {
     report.add_problem(L"A corrupt device moniker was found in the " +
@@ -119,13 +140,13 @@ void read_moniker(integrity_report& report, registry::raw_key devices, const std
                        report.satellite_label(path.satellite_id) + L"'");
     return;
   }
-  report.rf_devices.emplace(std::move(moniker.text), path);
+  places.emplace_back(std::move(moniker.text), path);
 }
 
 // Reads the up-converters and their modulators, or the down-converters and
 // their demodulators, of one antenna.
-void read_converters(integrity_report& report, registry::raw_key antenna, std::int64_t satellite_id,
-                     std::int64_t antenna_id, bool up_converter) {
+void read_converters(integrity_report& report, device_places& places, registry::raw_key antenna,
+                     std::int64_t satellite_id, std::int64_t antenna_id, bool up_converter) {
   registry::key_handle converters = open_if_present(antenna, up_converter ? L"UpConverters" : L"DownConverters");
   if (!converters) return;
   for_each_subkey(converters.get(), [&](const std::wstring& converter_name) {
@@ -134,17 +155,19 @@ void read_converters(integrity_report& report, registry::raw_key antenna, std::i
     registry::key_handle devices = open_if_present(converter.get(), up_converter ? L"Modulators" : L"Demodulators");
     if (!devices) return;
     for_each_value_name(devices.get(),
-                        [&](const std::wstring& value_name) { read_moniker(report, devices.get(), value_name, path); });
+                        [&](const std::wstring& value_name) {
+                          read_moniker(report, places, devices.get(), value_name, path);
+                        });
   });
 }
 
-void read_antenna(integrity_report& report, registry::raw_key antenna, std::int64_t satellite_id,
-                  const std::wstring& antenna_name) {
+void read_antenna(integrity_report& report, device_places& places, registry::raw_key antenna,
+                  std::int64_t satellite_id, const std::wstring& antenna_name) {
   const std::int64_t antenna_id = key_number32(antenna_name);
   report.antenna_names.emplace(antenna_id, read_text(antenna, L"Name", antenna_name_bytes).text);
   report.antenna_satellites.emplace(antenna_id, satellite_id);
-  read_converters(report, antenna, satellite_id, antenna_id, true);
-  read_converters(report, antenna, satellite_id, antenna_id, false);
+  read_converters(report, places, antenna, satellite_id, antenna_id, true);
+  read_converters(report, places, antenna, satellite_id, antenna_id, false);
 }
 
 }  // namespace
@@ -152,6 +175,7 @@ void read_antenna(integrity_report& report, registry::raw_key antenna, std::int6
 void integrity_report::load_network_configuration(win32::registry::raw_key installation_key) {
   registry::key_handle satellites = open_if_present(installation_key, L"Bandwidth\\Satellites");
   if (!satellites) return;
+  device_places places;
   for_each_subkey(satellites.get(), [&](const std::wstring& satellite_name) {
     registry::key_handle satellite = registry::open_key(satellites.get(), satellite_name, registry::generic_read);
     const std::int64_t satellite_id = key_number64(satellite_name);
@@ -161,9 +185,10 @@ void integrity_report::load_network_configuration(win32::registry::raw_key insta
     if (!antennas) return;
     for_each_subkey(antennas.get(), [&](const std::wstring& antenna_name) {
       registry::key_handle antenna = registry::open_key(antennas.get(), antenna_name, registry::generic_read);
-      read_antenna(*this, antenna.get(), satellite_id, antenna_name);
+      read_antenna(*this, places, antenna.get(), satellite_id, antenna_name);
     });
   });
+  enter_device_places(rf_devices, places);
 }
 
 void integrity_report::load_inband_properties(win32::registry::raw_key installation_key) {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
 
 #include "platform/text/unicode.h"
 #include "report/integrity_report.h"
@@ -27,7 +28,7 @@ void integrity_report::check_unrecovered_resources() {
     const std::int64_t device_id = rows.column_int64(0);
     const std::int64_t allocation_space = rows.column_int64(1);
     try {
-      const std::optional<std::wstring> moniker =
+      const std::optional<std::wstring_view> moniker =
           switching_answers.first_text(switching_db, moniker_of_device, device_id);
       if (!moniker) {
         add_problem(L"A set of unrecovered resources was detected that are not associated with a managed device.",

@@ -2,8 +2,10 @@
 // device that the registry network configuration still has, on a satellite
 // of the row's allocation space, once per allocation space.
 
-#include <set>
-#include <sstream>
+#include <functional>
+#include <string>
+#include <unordered_set>
+#include <utility>
 
 #include "platform/text/unicode.h"
 #include "report/integrity_report.h"
@@ -12,21 +14,19 @@
 namespace netkeep {
 namespace {
 
-// One allocatable_device row, columns 0 to 4 by position.
-struct allocatable_device_row {
+// An allocatable_device entry that passed: a moniker on an allocation space.
+// Rows with equal monikers and allocation spaces are the same entry; the
+// other columns take no part. A moniker that passes has entries in
+// rf_devices, and its first one stands for it.
+struct accepted_entry {
+  const void* device;  // the moniker's first rf_devices entry
   std::int64_t allocation_space;
-  std::wstring type;
-  std::wstring moniker;
-  std::int32_t port;
-  std::int32_t priority;
+  bool operator==(const accepted_entry&) const = default;
 };
 
-// Two rows are the same entry when moniker and allocation space are equal;
-// the other columns take no part.
-struct same_entry_less {
-  bool operator()(const allocatable_device_row& a, const allocatable_device_row& b) const {
-    if (const auto order = text::compare_utf16(a.moniker, b.moniker); order != 0) return order < 0;
-    return a.allocation_space < b.allocation_space;
+struct accepted_entry_hash {
+  std::size_t operator()(const accepted_entry& e) const {
+    return std::hash<const void*>()(e.device) * 31 + std::hash<std::int64_t>()(e.allocation_space);
   }
 };
 
@@ -46,21 +46,22 @@ bool moniker_still_referenced(integrity_report& report, const std::wstring& moni
 }  // namespace
 
 void integrity_report::check_allocatable_devices() {
-  std::set<allocatable_device_row, same_entry_less> accepted;
+  std::unordered_set<accepted_entry, accepted_entry_hash> accepted;
+  // Columns by position: 0 allocation_space, 2 moniker, then rowid last.
   sqlite::statement rows(switching_db, "SELECT *,rowid FROM allocatable_device");
+  std::wstring moniker;
   while (rows.step()) {
-    allocatable_device_row row{rows.column_int64(0), rows.column_text(1), rows.column_text(2), rows.column_int(3),
-                               rows.column_int(4)};
+    const std::int64_t space = rows.column_int64(0);
+    moniker.clear();
+    rows.append_column_text(2, moniker);
     const std::int64_t row_id = rows.column_int64(5);
-    const std::wstring& moniker = row.moniker;
-    const std::int64_t space = row.allocation_space;
 
     // Only the device's first place in the registry and the first
     // allocation space of its satellite count.
-    std::wostringstream text;
-    const auto device = rf_devices.lower_bound(moniker);
-    if (device == rf_devices.end() || device->first != moniker) {
-      text << L"The allocatable device '" << moniker << L"' is no longer associated with an allocation space.";
+    std::wstring description;
+    const auto device = rf_device_entries(moniker).first;
+    if (device == rf_devices.end()) {
+      description = L"The allocatable device '" + moniker + L"' is no longer associated with an allocation space.";
     } else {
       const auto satellite_space = satellite_allocation_spaces.lower_bound(device->second.satellite_id);
       const std::int64_t device_space =
@@ -68,20 +69,20 @@ void integrity_report::check_allocatable_devices() {
               ? satellite_space->second
               : -1;
       if (device_space != space) {
-        text << L"The allocatable device '" << moniker << L"' is no longer associated with the satellite '"
-             << allocation_space_label(space) << L"'.";
-      } else if (!accepted.insert(row).second) {
-        text << L"The allocatable device '" << moniker << L"' on satellite '" << allocation_space_label(space)
-             << L"' has a duplicate entry.";
+        description = L"The allocatable device '" + moniker + L"' is no longer associated with the satellite '" +
+                      allocation_space_label(space) + L"'.";
+      } else if (!accepted.insert({&*device, space}).second) {
+        description = L"The allocatable device '" + moniker + L"' on satellite '" + allocation_space_label(space) +
+                      L"' has a duplicate entry.";
       } else {
         continue;
       }
     }
 
     if (moniker_still_referenced(*this, moniker)) {
-      add_problem(text.str());
+      add_problem(std::move(description));
     } else {
-      add_problem(text.str(), delete_allocatable_device(moniker, this, space, row_id));
+      add_problem(std::move(description), delete_allocatable_device(moniker, this, space, row_id));
     }
   }
 }

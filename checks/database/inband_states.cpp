@@ -5,8 +5,10 @@
 // configuration, and all of them must sit on one satellite.
 
 #include <array>
-#include <set>
+#include <optional>
 #include <sstream>
+#include <string_view>
+#include <unordered_set>
 
 #include "report/integrity_report.h"
 #include "report/repair_actions.h"
@@ -41,12 +43,12 @@ constexpr std::size_t home_modulator = 3;
 
 // The moniker that the role's query reads for the inband; empty when there
 // is no row or the column says "(none)". An empty moniker means the role has
-// no device.
-std::wstring inband_query(integrity_report& report, const inband_device_role& role, std::int64_t inband_id) {
-  std::wstring moniker = report.switching_answers.first_text(report.switching_db, role.query, inband_id, role.number)
-                             .value_or(std::wstring());
-  if (moniker == L"(none)") moniker.clear();
-  return moniker;
+// no device. The text stays valid while the report's answers are kept.
+std::wstring_view inband_query(integrity_report& report, const inband_device_role& role, std::int64_t inband_id) {
+  const std::wstring_view moniker =
+      report.switching_answers.first_text(report.switching_db, role.query, inband_id, role.number)
+          .value_or(std::wstring_view());
+  return moniker == L"(none)" ? std::wstring_view() : moniker;
 }
 
 }  // namespace
@@ -56,7 +58,7 @@ void integrity_report::check_inband_states() {
   while (inbands.step()) {
     const std::int64_t inband_id = inbands.column_int64(0);
 
-    std::array<std::wstring, 4> monikers;
+    std::array<std::wstring_view, 4> monikers;
     for (std::size_t role = 0; role < inband_device_roles.size(); ++role) {
       monikers[role] = inband_query(*this, inband_device_roles[role], inband_id);
     }
@@ -64,14 +66,16 @@ void integrity_report::check_inband_states() {
     // A device listed in several RF chains has no one satellite: it takes
     // no part here (the RF chain check reports it).
     std::array<std::int64_t, 4> satellites{};
-    std::set<std::int64_t> distinct_satellites;
+    std::optional<std::int64_t> one_satellite;  // the first satellite found
+    bool several_satellites = false;
     for (std::size_t role = 0; role < inband_device_roles.size(); ++role) {
       if (monikers[role].empty()) continue;
-      const auto [first, end] = rf_devices.equal_range(monikers[role]);
+      const auto [first, end] = rf_device_entries(monikers[role]);
       const auto entries = std::distance(first, end);
       if (entries == 1) {
         satellites[role] = first->second.satellite_id;
-        distinct_satellites.insert(satellites[role]);
+        if (!one_satellite) one_satellite = satellites[role];
+        several_satellites = several_satellites || *one_satellite != satellites[role];
       } else if (entries == 0) {
         const inband_device_role& r = inband_device_roles[role];
         std::wostringstream text;
@@ -81,7 +85,7 @@ void integrity_report::check_inband_states() {
       }
     }
 
-    if (distinct_satellites.size() >= 2) {
+    if (several_satellites) {
       std::wostringstream text;
       text << L"A mismatch was detected in the associated satellite between two or more managed and home state "
               L"devices for site "
@@ -135,7 +139,7 @@ void integrity_report::check_inband_channel_devices() {
   // The device column is read as a number here, under SQLite's conversion
   // rules: a moniker that does not read as a number gives 0 and is skipped.
   sqlite::statement rows(switching_db, "SELECT [device] FROM inband_channel");
-  std::set<std::int64_t> seen;
+  std::unordered_set<std::int64_t> seen;
   while (rows.step()) {
     const std::int64_t device = rows.column_int64(0);
     if (device == 0) continue;

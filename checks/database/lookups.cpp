@@ -24,21 +24,25 @@ const std::int64_t* first_allocation_space(const std::multimap<std::int64_t, std
 
 }  // namespace
 
-integrity_report::moniker_lookup integrity_report::managed_device_moniker(std::int64_t id, bool must_exist) {
-  auto cached = managed_device_monikers.find(id);
-  if (cached != managed_device_monikers.end()) return {cached->second, true};
+std::pair<integrity_report::rf_device_table::const_iterator, integrity_report::rf_device_table::const_iterator>
+integrity_report::rf_device_entries(std::wstring_view moniker) const {
+  return rf_device_index.equal_range(rf_devices, moniker);
+}
 
-  if (std::optional<std::wstring> moniker = switching_answers.first_text(switching_db, moniker_of_device, id)) {
-    managed_device_monikers.emplace(id, *moniker);
-    return {std::move(*moniker), true};
+integrity_report::moniker_lookup integrity_report::managed_device_moniker(std::int64_t id, bool must_exist) {
+  auto cached = managed_device_monikers.lower_bound(id);
+  if (cached != managed_device_monikers.end() && cached->first == id) return {cached->second, true};
+
+  if (std::optional<std::wstring_view> moniker = switching_answers.first_text(switching_db, moniker_of_device, id)) {
+    return {managed_device_monikers.emplace_hint(cached, id, *moniker)->second, true};
   }
   if (must_exist) throw std::runtime_error("Allocator not found in managed device map.");
   // Not cached: a later call asks again.
   return {L"<unknown(" + std::to_wstring(id) + L")>", false};
 }
 
-bool integrity_report::device_on_allocation_space(const std::wstring& moniker, std::int64_t allocation_space) const {
-  auto [first, end] = rf_devices.equal_range(moniker);
+bool integrity_report::device_on_allocation_space(std::wstring_view moniker, std::int64_t allocation_space) const {
+  auto [first, end] = rf_device_entries(moniker);
   for (auto device = first; device != end; ++device) {
     const std::int64_t* space = first_allocation_space(satellite_allocation_spaces, device->second.satellite_id);
     if (space != nullptr && *space == allocation_space) return true;
@@ -48,7 +52,7 @@ bool integrity_report::device_on_allocation_space(const std::wstring& moniker, s
 
 std::vector<std::int64_t> integrity_report::device_allocation_spaces(std::int64_t id) {
   const std::wstring moniker = managed_device_moniker(id, true).moniker;
-  auto [first, end] = rf_devices.equal_range(moniker);
+  auto [first, end] = rf_device_entries(moniker);
   std::vector<std::int64_t> spaces;
   spaces.reserve(static_cast<std::size_t>(std::distance(first, end)));
   for (auto device = first; device != end; ++device) {
@@ -58,8 +62,8 @@ std::vector<std::int64_t> integrity_report::device_allocation_spaces(std::int64_
   return spaces;
 }
 
-std::int64_t integrity_report::device_antenna(const std::wstring& moniker) const {
-  auto [first, end] = rf_devices.equal_range(moniker);
+std::int64_t integrity_report::device_antenna(std::wstring_view moniker) const {
+  auto [first, end] = rf_device_entries(moniker);
   if (first == end) return -1;
   const std::int64_t antenna = first->second.antenna_id;
   for (auto device = first; device != end; ++device) {

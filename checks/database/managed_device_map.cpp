@@ -61,7 +61,8 @@ void integrity_report::check_managed_device_map() {
   // Orphans in moniker order; a moniker with several ids once per id, in
   // row order.
   for (const auto& [moniker, id] : managed_device_ids) {
-    if (rf_devices.contains(moniker)) continue;
+    const auto [first, end] = rf_device_entries(moniker);
+    if (first != end) continue;
     std::wostringstream text;
     text << L"Device '" << moniker << L"' (id: " << id
          << L") in managed device map when not associated with a satellite.";

@@ -21,7 +21,9 @@ void integrity_report::check_site_data() {
     sqlite::statement rows(network_db, "SELECT id, site_name FROM site_data");
     while (rows.step()) {
       const std::int64_t id = rows.column_int64(0);
-      site_names.emplace(id, rows.column_text(1));  // the first row of an id wins
+      // The first row of an id wins. Rows come in id order when id is the
+      // table's key, and then each one goes to the end of the map at once.
+      site_names.emplace_hint(site_names.end(), id, rows.column_text(1));
     }
   }
   load_inband_properties(installation::key.get());

@@ -85,7 +85,7 @@ std::int32_t statement::column_int(int index) const { return sqlite3_column_int(
 
 std::int64_t statement::column_int64(int index) const { return sqlite3_column_int64(handle_, index); }
 
-std::int64_t statement::column_int64(const std::string& name) const {
+std::int64_t statement::column_int64(std::string_view name) const {
   const int count = sqlite3_column_count(handle_);
   for (int index = 0; index < count; ++index) {
     const char* column = sqlite3_column_name(handle_, index);
@@ -95,11 +95,17 @@ std::int64_t statement::column_int64(const std::string& name) const {
 }
 
 std::wstring statement::column_text(int index) const {
+  std::wstring text;
+  append_column_text(index, text);
+  return text;
+}
+
+void statement::append_column_text(int index, std::wstring& out) const {
   const void* text = sqlite3_column_text16(handle_, index);
-  if (text == nullptr) return {};
-  const int bytes = sqlite3_column_bytes16(handle_, index);
-  return netkeep::text::from_utf16(
-      std::u16string_view(static_cast<const char16_t*>(text), static_cast<std::size_t>(bytes) / 2));
+  if (text == nullptr) return;
+  const std::size_t units = static_cast<std::size_t>(sqlite3_column_bytes16(handle_, index)) / 2;
+  if (out.empty()) out.reserve(units);
+  netkeep::text::append_from_utf16(out, std::u16string_view(static_cast<const char16_t*>(text), units));
 }
 
 transaction::transaction(database& db) : db_(db) { db_.exec("BEGIN TRANSACTION"); }

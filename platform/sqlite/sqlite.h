@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -74,8 +75,10 @@ class statement {
   std::int64_t column_int64(int index) const;
   // The first result column named exactly `name`; throws
   // sqlite::error("column name not found!") when there is none.
-  std::int64_t column_int64(const std::string& name) const;
+  std::int64_t column_int64(std::string_view name) const;
   std::wstring column_text(int index) const;
+  // Appends what column_text gives to `out`, without a string of its own.
+  void append_column_text(int index, std::wstring& out) const;
 
  private:
   sqlite3_stmt* handle_ = nullptr;

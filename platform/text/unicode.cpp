@@ -72,6 +72,11 @@ std::u16string to_utf16(std::wstring_view text) {
 std::wstring from_utf16(std::u16string_view text) {
   std::wstring out;
   out.reserve(text.size());
+  append_from_utf16(out, text);
+  return out;
+}
+
+void append_from_utf16(std::wstring& out, std::u16string_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     char32_t c = text[i];
     if (!wide_is_utf16 && is_high_surrogate(c) && i + 1 < text.size() &&
@@ -81,7 +86,6 @@ std::wstring from_utf16(std::u16string_view text) {
     }
     out += static_cast<wchar_t>(c);
   }
-  return out;
 }
 
 std::string to_utf16le(std::wstring_view text) {
@@ -96,13 +100,21 @@ std::string to_utf16le(std::wstring_view text) {
 }
 
 std::wstring from_utf16le(std::string_view bytes) {
-  std::u16string units;
-  units.reserve(bytes.size() / 2);
-  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    units += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                   (static_cast<unsigned char>(bytes[i + 1]) << 8));
+  const std::size_t units = bytes.size() / 2;
+  const auto unit = [bytes](std::size_t i) -> char32_t {
+    return static_cast<unsigned char>(bytes[2 * i]) | (static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+  };
+  std::wstring out;
+  out.reserve(units);
+  for (std::size_t i = 0; i < units; ++i) {
+    char32_t c = unit(i);
+    if (!wide_is_utf16 && is_high_surrogate(c) && i + 1 < units && is_low_surrogate(unit(i + 1))) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
+      ++i;
+    }
+    out += static_cast<wchar_t>(c);
   }
-  return from_utf16(units);
+  return out;
 }
 
 std::string to_utf8(std::wstring_view text) {

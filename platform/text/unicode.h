@@ -21,6 +21,9 @@ std::u16string to_utf16(std::wstring_view text);
 // wchar_t is 32 bits wide, lone surrogates are kept.
 std::wstring from_utf16(std::u16string_view text);
 
+// from_utf16, appended to `out`.
+void append_from_utf16(std::wstring& out, std::u16string_view text);
+
 // UTF-16 little-endian bytes (no terminator added) and back. An odd last byte
 // is ignored by from_utf16le.
 std::string to_utf16le(std::wstring_view text);

@@ -27,6 +27,19 @@ TEST(Unicode, Utf16KeepsLoneSurrogatesAndPairsAstralCharacters) {
   EXPECT_EQ(to_utf16le(L"A\u00e9"), std::string("A\0\xe9\0", 4));
 }
 
+TEST(Unicode, Utf16BytesAndAppendedUnitsConvertAsWholeTexts) {
+  // A pair, a lone low and a lone high surrogate at the end, then an odd
+  // byte that is dropped.
+  const std::string bytes("a\0\x3D\xD8\x00\xDE\x00\xDC\x3D\xD8z", 11);
+  const std::wstring expected = from_utf16(std::u16string{u'a', 0xD83D, 0xDE00, 0xDC00, 0xD83D});
+  EXPECT_EQ(from_utf16le(bytes), expected);
+
+  std::wstring appended = L"x";
+  append_from_utf16(appended, std::u16string{u'a', 0xD83D});
+  append_from_utf16(appended, std::u16string{0xDE00});  // the pair is split between the calls
+  EXPECT_EQ(appended, L"x" + from_utf16(std::u16string{u'a', 0xD83D}) + from_utf16(std::u16string{0xDE00}));
+}
+
 TEST(Unicode, CompareOrdersByUtf16CodeUnits) {
   const std::wstring astral = from_utf16(u"\U0001F600");  // D83D DE00
   const std::wstring private_use = L"\uE000";
