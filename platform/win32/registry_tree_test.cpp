@@ -1,3 +1,7 @@
+// The in-memory tree of the file-backed hive, the registry of platforms that
+// have none; Windows builds use the real registry and do not test it.
+#ifndef _WIN32
+
 #include "platform/win32/registry_tree.h"
 
 #include <gtest/gtest.h>
@@ -64,3 +68,5 @@ TEST(RegistryTree, KeyTakenOutOfItsTreeKeepsItsNamesAfterTheTreeIsGone) {
 
 }  // namespace
 }  // namespace win32::registry
+
+#endif  // _WIN32
