@@ -23,10 +23,15 @@ long process_id() {
 
 }  // namespace
 
-replacement_file::replacement_file(std::filesystem::path target) : target_(std::move(target)) {
+std::filesystem::path own_file_name(const std::filesystem::path& folder, std::string_view extension) {
   static std::atomic<unsigned> count{0};
-  temporary_ = target_.parent_path() /
-               ("netkeep-" + std::to_string(process_id()) + "-" + std::to_string(count++) + ".tmp");
+  std::string name = "netkeep-" + std::to_string(process_id()) + "-" + std::to_string(count++);
+  name += extension;
+  return folder / name;
+}
+
+replacement_file::replacement_file(std::filesystem::path target) : target_(std::move(target)) {
+  temporary_ = own_file_name(target_.parent_path(), ".tmp");
   std::error_code ignored;
   if (std::filesystem::is_directory(target_, ignored)) throw std::runtime_error("failed to open file");
   out_.open(temporary_, std::ios::binary | std::ios::trunc);

@@ -6,16 +6,21 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string_view>
 
 namespace netkeep {
 
+// "netkeep-<process id>-<n><extension>" in `folder`, where n counts the names
+// made by the process: a short name that no other process or earlier call
+// uses, for files of this process's own.
+std::filesystem::path own_file_name(const std::filesystem::path& folder, std::string_view extension);
+
 class replacement_file {
  public:
-  // Creates "netkeep-<process id>-<n>.tmp" in the target's folder for binary
-  // writing, where n counts the replacement files of the process (a short
-  // name, so that a target whose name is as long as the file system allows
-  // can still be written, and a distinct one for each file, so that several
-  // can wait side by side). Throws std::runtime_error("failed to open file")
+  // Creates own_file_name(<the target's folder>, ".tmp") for binary writing
+  // (a short name, so that a target whose name is as long as the file system
+  // allows can still be written, and a distinct one for each file, so that
+  // several can wait side by side). Throws std::runtime_error("failed to open file")
   // when it cannot be created or when the target is a folder.
   explicit replacement_file(std::filesystem::path target);
   // Removes the temporary file unless commit() succeeded.

@@ -8,14 +8,9 @@
 #include <system_error>
 #include <vector>
 
-#ifdef _WIN32
-#include <process.h>
-#else
-#include <unistd.h>
-#endif
-
 #include "archive/data_files.h"
 #include "archive/fixed_tables.h"
+#include "archive/replacement_file.h"
 #include "platform/sqlite/database_use.h"
 #include "platform/text/unicode.h"
 
@@ -24,14 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace registry = win32::registry;
-
-long process_id() {
-#ifdef _WIN32
-  return _getpid();
-#else
-  return static_cast<long>(::getpid());
-#endif
-}
 
 // RegEnumValueW's name buffer in wide characters, terminator included.
 constexpr std::uint32_t value_name_chars = 256;
@@ -79,7 +66,7 @@ void delete_unpreserved_keys(registry::raw_key installation_key) {
 // Whether files can be removed from `folder`, tried with a probe file of our
 // own; the reason when they cannot.
 std::error_code removal_failure(const fs::path& folder) {
-  const fs::path probe = folder / ("netkeep-" + std::to_string(process_id()) + ".probe");
+  const fs::path probe = own_file_name(folder, ".probe");
   std::error_code failure;
   {
     errno = 0;
