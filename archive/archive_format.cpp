@@ -34,30 +34,15 @@ void archive_writer::write_header(std::uint32_t version) {
 void archive_writer::append_name(std::wstring_view name, std::size_t limit) {
   // The units are encoded first; the length before them is known after.
   const std::size_t start = record_.size();
-  record_.resize(start + 2 + 4 * name.size());
-  unsigned char* const first = reinterpret_cast<unsigned char*>(record_.data() + start);
-  unsigned char* at = first + 2;
-  auto put = [&at](std::uint32_t unit) {
-    *at++ = static_cast<unsigned char>(unit);
-    *at++ = static_cast<unsigned char>(unit >> 8);
-  };
-  for (wchar_t w : name) {
-    const auto c = static_cast<std::uint32_t>(w);
-    if (c >= 0x10000) {
-      put(0xD800 + ((c - 0x10000) >> 10));
-      put(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      put(c);
-    }
-  }
-  const auto length = static_cast<std::size_t>(at - first - 2) / 2;
+  record_.append(2, '\0');
+  text::append_utf16le(record_, name);
+  const std::size_t length = (record_.size() - start - 2) / 2;
   if (length >= limit || length > 0xFFFF) {
     record_.resize(start);
     fail("string buffer overflow");
   }
-  first[0] = static_cast<unsigned char>(length);
-  first[1] = static_cast<unsigned char>(length >> 8);
-  record_.resize(start + 2 + 2 * length);
+  record_[start] = static_cast<char>(length & 0xFF);
+  record_[start + 1] = static_cast<char>(length >> 8);
 }
 
 void archive_writer::append_u32(std::uint32_t number) {

@@ -89,14 +89,30 @@ void append_from_utf16(std::wstring& out, std::u16string_view text) {
 }
 
 std::string to_utf16le(std::wstring_view text) {
-  std::u16string units = to_utf16(text);
   std::string out;
-  out.reserve(units.size() * 2);
-  for (char16_t u : units) {
-    out += static_cast<char>(u & 0xFF);
-    out += static_cast<char>(u >> 8);
-  }
+  append_utf16le(out, text);
   return out;
+}
+
+void append_utf16le(std::string& out, std::wstring_view text) {
+  // Room for a surrogate pair per character, given back at the end.
+  const std::size_t start = out.size();
+  out.resize(start + 4 * text.size());
+  char* at = out.data() + start;
+  auto put = [&at](char32_t unit) {
+    *at++ = static_cast<char>(unit & 0xFF);
+    *at++ = static_cast<char>(unit >> 8);
+  };
+  for (wchar_t w : text) {
+    const auto c = static_cast<char32_t>(w);
+    if (c >= 0x10000) {
+      put(0xD800 + ((c - 0x10000) >> 10));
+      put(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      put(c);
+    }
+  }
+  out.resize(static_cast<std::size_t>(at - out.data()));
 }
 
 std::wstring from_utf16le(std::string_view bytes) {

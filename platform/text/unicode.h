@@ -28,6 +28,8 @@ void append_from_utf16(std::wstring& out, std::u16string_view text);
 // is ignored by from_utf16le.
 std::string to_utf16le(std::wstring_view text);
 std::wstring from_utf16le(std::string_view bytes);
+// Appends the UTF-16 little-endian bytes of `text` to `out`.
+void append_utf16le(std::string& out, std::wstring_view text);
 
 // UTF-8; a lone surrogate is written as U+FFFD.
 std::string to_utf8(std::wstring_view text);

@@ -156,31 +156,6 @@ std::size_t common_prefix(std::wstring_view a, std::wstring_view b) {
   return at;
 }
 
-// The text as REG_SZ data: UTF-16LE with its terminating NUL, written into
-// `data` (replacing what it held).
-void terminated_utf16le(std::wstring_view text, std::string& data) {
-  std::size_t units = text.size() + 1;
-  for (wchar_t w : text) {
-    const auto c = static_cast<char32_t>(w);
-    units += c > 0xFFFF;  // a surrogate pair
-  }
-  data.assign(2 * units, '\0');
-  char* out = data.data();
-  auto put = [&out](char32_t unit) {
-    *out++ = static_cast<char>(unit & 0xFF);
-    *out++ = static_cast<char>(unit >> 8);
-  };
-  for (wchar_t w : text) {
-    const auto c = static_cast<char32_t>(w);
-    if (c > 0xFFFF) {
-      put(0xD800 + ((c - 0x10000) >> 10));
-      put(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      put(c);
-    }
-  }
-}
-
 class hive_parser {
  public:
   hive_parser(std::string_view bytes, const std::string& file_name) : lines_(bytes), file_name_(file_name) {}
@@ -352,7 +327,9 @@ class hive_parser {
       content_.clear();
       if (!read_quoted(text, content_) || !text.empty()) fail("malformed string value");
       type = reg_sz;
-      terminated_utf16le(content_, data_);
+      data_.clear();
+      netkeep::text::append_utf16le(data_, content_);
+      data_.append(2, '\0');  // the terminating NUL
     } else if (consume_prefix(text, L"dword:")) {
       type = reg_dword;
       read_dword(text, data_);
