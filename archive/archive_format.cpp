@@ -1,5 +1,6 @@
 #include "archive/archive_format.h"
 
+#include <cstring>
 #include <istream>
 #include <ostream>
 #include <stdexcept>
@@ -72,9 +73,49 @@ void archive_writer::write_value(std::wstring_view name, std::uint32_t type, std
   write_bytes(record_.data(), record_.size());
 }
 
+bool archive_reader::refill() {
+  block_.resize(block_bytes);
+  in_.read(block_.data(), static_cast<std::streamsize>(block_.size()));
+  next_ = 0;
+  end_ = static_cast<std::size_t>(in_.gcount());
+  // A block cut short by the end of the file leaves the stream failed;
+  // cleared, it can still tell its position and seek.
+  if (end_ < block_.size() && in_.eof()) in_.clear();
+  return end_ > 0;
+}
+
 void archive_reader::read_bytes(void* bytes, std::size_t count) {
-  in_.read(static_cast<char*>(bytes), static_cast<std::streamsize>(count));
-  if (static_cast<std::size_t>(in_.gcount()) != count) fail("failed to read from file");
+  char* out = static_cast<char*>(bytes);
+  while (count > 0) {
+    if (next_ == end_ && count >= block_bytes) {
+      // Large data go straight to their place.
+      in_.read(out, static_cast<std::streamsize>(count));
+      if (static_cast<std::size_t>(in_.gcount()) != count) fail("failed to read from file");
+      return;
+    }
+    if (next_ == end_ && !refill()) fail("failed to read from file");
+    const std::size_t chunk = count < end_ - next_ ? count : end_ - next_;
+    std::memcpy(out, block_.data() + next_, chunk);
+    next_ += chunk;
+    out += chunk;
+    count -= chunk;
+  }
+}
+
+std::streamoff archive_reader::position() {
+  const std::streamoff read_ahead = in_.tellg();
+  if (read_ahead < 0) return -1;
+  return read_ahead - static_cast<std::streamoff>(end_ - next_);
+}
+
+void archive_reader::skip(std::uint64_t count) {
+  if (count <= end_ - next_) {
+    next_ += static_cast<std::size_t>(count);
+    return;
+  }
+  const std::streamoff target = position() + static_cast<std::streamoff>(count);
+  next_ = end_ = 0;
+  in_.seekg(target, std::ios::beg);
 }
 
 std::uint32_t archive_reader::read_u32() {
@@ -106,6 +147,10 @@ bool archive_reader::append_name(std::size_t limit, std::wstring& out) {
   auto unit = [this](std::size_t i) -> char32_t {
     return static_cast<unsigned char>(units_[2 * i]) | static_cast<char32_t>(static_cast<unsigned char>(units_[2 * i + 1])) << 8;
   };
+  // Written in place: a name has at most `length` characters.
+  const std::size_t start = out.size();
+  out.resize(start + length);
+  wchar_t* next = out.data() + start;
   for (std::size_t i = 0; i < length; ++i) {
     char32_t c = unit(i);
     if (sizeof(wchar_t) > 2 && c >= 0xD800 && c <= 0xDBFF && i + 1 < length && unit(i + 1) >= 0xDC00 &&
@@ -113,8 +158,9 @@ bool archive_reader::append_name(std::size_t limit, std::wstring& out) {
       c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
       ++i;
     }
-    out += static_cast<wchar_t>(c);
+    *next++ = static_cast<wchar_t>(c);
   }
+  out.resize(static_cast<std::size_t>(next - out.data()));
   return true;
 }
 

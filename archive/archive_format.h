@@ -71,7 +71,10 @@ class archive_writer {
 };
 
 // Reads records from a binary stream, strictly front to back. A read that
-// ends early throws std::runtime_error("failed to read from file").
+// ends early throws std::runtime_error("failed to read from file"). The
+// stream is read ahead in blocks, so that the many small fields of the
+// registry part cost a copy each rather than a stream call; position() and
+// skip() stand for tellg() and seekg() on the stream.
 class archive_reader {
  public:
   explicit archive_reader(std::istream& in) : in_(in) {}
@@ -101,13 +104,26 @@ class archive_reader {
   // read_value_data, appending the data to `out`.
   void append_value_data(std::string& out);
 
-  std::istream& stream() { return in_; }
+  // The offset from the stream's start of the next byte to be read, or -1
+  // when the stream cannot tell.
+  std::streamoff position();
+
+  // Moves `count` bytes forward without reading them (file contents, which
+  // the caller knows to be there).
+  void skip(std::uint64_t count);
 
  private:
+  static constexpr std::size_t block_bytes = 64 * 1024;
+
   void read_bytes(void* bytes, std::size_t count);
+  // Reads the next block; false at the end of the stream.
+  bool refill();
 
   std::istream& in_;
   std::string units_;  // of the name being read, reused
+  std::string block_;  // read ahead; [next_, end_) not yet handed out
+  std::size_t next_ = 0;
+  std::size_t end_ = 0;
 };
 
 // Copies exactly `count` bytes from `in` to `out` in chunks of

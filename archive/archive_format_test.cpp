@@ -185,6 +185,43 @@ TEST(ArchiveReader, ARecordCutShortIsAReadFailure) {
   }
 }
 
+TEST(ArchiveReader, ReadsAheadInBlocksYetTellsAndSkipsAsTheStreamWould) {
+  // Records that straddle the reader's blocks, value data larger than a
+  // block, and file contents skipped within a block and past it.
+  std::string bytes;
+  for (int i = 0; i < 3000; ++i) bytes += name("Value" + std::to_string(i)) + u32(1) + u32(4) + u32(i);
+  const std::string large(100 * 1024, 'L');
+  bytes += name("Large") + u32(3) + u32(static_cast<std::uint32_t>(large.size())) + large;
+  const std::size_t first_contents = bytes.size() + name("a.db").size() + 4;
+  bytes += name("a.db") + u32(10) + "0123456789";
+  const std::string far(200 * 1024, 'F');
+  const std::size_t second_contents = bytes.size() + name("b.db").size() + 4;
+  bytes += name("b.db") + u32(static_cast<std::uint32_t>(far.size())) + far + u16(0);
+
+  std::istringstream stream(bytes);
+  archive_reader in(stream);
+  for (int i = 0; i < 3000; ++i) {
+    ASSERT_EQ(in.read_name(registry_name_limit), L"Value" + std::to_wstring(i));
+    ASSERT_EQ(in.read_u32(), 1u);
+    ASSERT_EQ(in.read_value_data(), u32(i));
+  }
+  EXPECT_EQ(in.read_name(registry_name_limit), L"Large");
+  EXPECT_EQ(in.read_u32(), 3u);
+  EXPECT_EQ(in.read_value_data(), large);
+  EXPECT_EQ(in.read_name(file_name_limit), L"a.db");
+  EXPECT_EQ(in.read_u32(), 10u);
+  EXPECT_EQ(in.position(), static_cast<std::streamoff>(first_contents));
+  in.skip(10);
+  EXPECT_EQ(in.read_name(file_name_limit), L"b.db");
+  EXPECT_EQ(in.read_u32(), far.size());
+  EXPECT_EQ(in.position(), static_cast<std::streamoff>(second_contents));
+  in.skip(far.size());
+  EXPECT_EQ(in.position(), static_cast<std::streamoff>(bytes.size() - 2));
+  EXPECT_EQ(in.read_name(file_name_limit), L"");
+  EXPECT_EQ(in.position(), static_cast<std::streamoff>(bytes.size()));
+  EXPECT_EQ(message_of([&] { in.read_u32(); }), "failed to read from file");
+}
+
 TEST(CopyContents, CopiesExactlyTheCountAcrossChunks) {
   std::string contents(copy_chunk_bytes * 2 + 17, '\0');
   for (std::size_t i = 0; i < contents.size(); ++i) contents[i] = static_cast<char>(i * 7);

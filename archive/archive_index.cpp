@@ -51,11 +51,11 @@ void read_files(archive_reader& in, std::streamoff archive_size, std::vector<fil
     if (name.empty()) return;
     if (!is_safe_file_name(name)) throw std::runtime_error("unsafe file name in archive: " + text::to_utf8(name));
     const std::uint32_t size = in.read_u32();
-    const std::streamoff offset = in.stream().tellg();
+    const std::streamoff offset = in.position();
     if (offset < 0 || archive_size - offset < static_cast<std::streamoff>(size)) {
       throw std::runtime_error("unexpected");
     }
-    in.stream().seekg(size, std::ios::cur);
+    in.skip(size);
     files.push_back({std::move(name), size, offset});
   }
 }

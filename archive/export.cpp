@@ -29,14 +29,21 @@ constexpr std::streamoff largest_file_bytes = 0x7FFFFFFF;
 void write_values(archive_writer& out, registry::raw_key key, const std::wstring& path) {
   char buffer[value_buffer_bytes];
   std::wstring name;  // reused from value to value
+  registry::value_info info{};
   for (std::uint32_t index = 0;; ++index) {
-    const std::uint32_t result = registry::enum_value(key, index, name, value_name_chars);
+    // Name and data in one call; a value whose name or data do not fit is
+    // enumerated again by name alone, so that a value left out of the
+    // archive may be of any size and a written one fails on its own query.
+    std::uint32_t result =
+        registry::enum_value_with_data(key, index, name, value_name_chars, buffer, sizeof buffer, info);
+    const bool has_data = result == win32::error_success;
+    if (result == win32::error_more_data) result = registry::enum_value(key, index, name, value_name_chars);
     // Anything but the end of the list would silently drop the values after
     // it.
     if (result == win32::error_no_more_items) break;
     win32::check(result);
     if (name.empty() || is_preserved_value(path, name, table_mode::export_mode)) continue;
-    const registry::value_info info = registry::query_value(key, name, buffer, sizeof buffer);
+    if (!has_data) info = registry::query_value(key, name, buffer, sizeof buffer);
     out.write_value(name, info.type, std::string_view(buffer, info.size));
   }
   out.write_end_of_list();

@@ -145,6 +145,18 @@ TEST_F(Export, AFailedExportLeavesThePreviousArchiveAsItWas) {
   EXPECT_NE(read_file(archive()).find(u32le(1024) + std::string(1024, '\0')), std::string::npos);
 }
 
+TEST_F(Export, APreservedValueIsLeftOutWhateverTheSizeOfItsData) {
+  std::string big = "\"LocalAddress\"=hex:00";
+  for (int i = 1; i < 2000; ++i) big += ",00";
+  installation.set_registry(section("KAT") + "\n" + big + "\n\"Other\"=\"x\"\n");
+  run_result r = installation.run({"export", "config.nka"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string written = read_file(archive());
+  EXPECT_NE(written.find(archive_name(L"KAT") + value_record(L"Other", 1, sz_data(L"x")) + end_of_list()),
+            std::string::npos);
+  EXPECT_EQ(written.find(archive_name(L"LocalAddress")), std::string::npos);
+}
+
 TEST_F(Export, AFileOfTwoGigabytesOrMoreIsRefused) {
   write_file(archive(), "old");
   put("Switching/huge.bin", "");

@@ -310,20 +310,52 @@ std::uint32_t enum_key(raw_key key, std::uint32_t index, std::wstring& name, std
   }
 }
 
-std::uint32_t enum_value(raw_key key, std::uint32_t index, std::wstring& name, std::uint32_t name_buffer_chars) {
-  session_use use;
+namespace {
+
+// The value at `index`, with its name checked against the caller's buffer;
+// null with `result` set when there is none to hand out.
+const value_entry* enumerated_value(raw_key key, std::uint32_t index, std::uint32_t name_buffer_chars,
+                                    std::uint32_t& result) {
   try {
     const value_list& values = key_of(key, key_query_value).values;
-    if (index >= values.size()) return error_no_more_items;
-    const std::wstring_view found = values.at(index).name;
-    if (name_buffer_chars == 0 || !netkeep::text::utf16_length_at_most(found, name_buffer_chars - 1)) {
-      return error_more_data;
+    if (index >= values.size()) {
+      result = error_no_more_items;
+      return nullptr;
     }
-    name = found;
-    return error_success;
+    const value_entry& found = values.at(index);
+    if (name_buffer_chars == 0 || !netkeep::text::utf16_length_at_most(found.name, name_buffer_chars - 1)) {
+      result = error_more_data;
+      return nullptr;
+    }
+    result = error_success;
+    return &found;
   } catch (const error& failure) {
-    return failure.code;
+    result = failure.code;
+    return nullptr;
   }
+}
+
+}  // namespace
+
+std::uint32_t enum_value(raw_key key, std::uint32_t index, std::wstring& name, std::uint32_t name_buffer_chars) {
+  session_use use;
+  std::uint32_t result;
+  if (const value_entry* found = enumerated_value(key, index, name_buffer_chars, result)) name = found->name;
+  return result;
+}
+
+std::uint32_t enum_value_with_data(raw_key key, std::uint32_t index, std::wstring& name,
+                                   std::uint32_t name_buffer_chars, void* buffer, std::uint32_t buffer_size,
+                                   value_info& info) {
+  session_use use;
+  std::uint32_t result;
+  const value_entry* found = enumerated_value(key, index, name_buffer_chars, result);
+  if (found == nullptr) return result;
+  if (found->data.size() > buffer_size) return error_more_data;
+  name = found->name;
+  if (!found->data.empty()) std::memcpy(buffer, found->data.data(), found->data.size());
+  info = {found->type, static_cast<std::uint32_t>(found->data.size())};
+  return error_success;
 }
 
 void flush_key(raw_key key) {

@@ -74,6 +74,22 @@ std::uint32_t enum_value(raw_key key, std::uint32_t index, std::wstring& name, s
   return result;
 }
 
+std::uint32_t enum_value_with_data(raw_key key, std::uint32_t index, std::wstring& name,
+                                   std::uint32_t name_buffer_chars, void* buffer, std::uint32_t buffer_size,
+                                   value_info& info) {
+  std::wstring characters(name_buffer_chars, L'\0');
+  DWORD length = name_buffer_chars;
+  DWORD type = 0;
+  DWORD size = buffer_size;
+  auto result = static_cast<std::uint32_t>(RegEnumValueW(to_hkey(key), index, characters.data(), &length, nullptr,
+                                                         &type, static_cast<BYTE*>(buffer), &size));
+  if (result == error_success) {
+    name.assign(characters.data(), length);
+    info = {type, size};
+  }
+  return result;
+}
+
 void flush_key(raw_key key) { check(static_cast<std::uint32_t>(RegFlushKey(to_hkey(key)))); }
 
 }  // namespace win32::registry

@@ -108,6 +108,15 @@ std::uint32_t enum_key(raw_key key, std::uint32_t index, std::wstring& name, std
 // creation order; results as for enum_key.
 std::uint32_t enum_value(raw_key key, std::uint32_t index, std::wstring& name, std::uint32_t name_buffer_chars);
 
+// RegEnumValueW with data: as enum_value, and also copies the value's data
+// into `buffer` (which holds `buffer_size` bytes) and sets `info` to its type
+// and size. A name or data too large for its buffer gives error_more_data
+// (the name and `info` are then unspecified), so that a caller that needs
+// the name alone asks again by enum_value.
+std::uint32_t enum_value_with_data(raw_key key, std::uint32_t index, std::wstring& name,
+                                   std::uint32_t name_buffer_chars, void* buffer, std::uint32_t buffer_size,
+                                   value_info& info);
+
 // RegFlushKey: makes every change made so far durable. The file-backed hive
 // writes itself back here (and when its last open key is closed).
 void flush_key(raw_key key);

@@ -87,6 +87,30 @@ TEST_F(registry, FailuresGiveTheirWin32Codes) {
   EXPECT_EQ(enum_key(key.get(), 1, name, 4), error_no_more_items);
   EXPECT_EQ(enum_value(key.get(), 0, name, 4), error_more_data);
   EXPECT_EQ(enum_value(key.get(), 1, name, 100), error_no_more_items);
+
+  // With data: a name or data too large for their buffers, and the end.
+  value_info info{};
+  EXPECT_EQ(enum_value_with_data(key.get(), 0, name, 4, buffer, 4, info), error_more_data);
+  EXPECT_EQ(enum_value_with_data(key.get(), 0, name, 5, buffer, 3, info), error_more_data);
+  EXPECT_EQ(enum_value_with_data(key.get(), 1, name, 100, buffer, 4, info), error_no_more_items);
+}
+
+TEST_F(registry, EnumeratingValuesWithDataGivesNameTypeAndData) {
+  create_key(root(), L"WithData");
+  key_handle key = open_key(root(), L"WithData", generic_all);
+  set(key.get(), L"four", reg_binary, "1234");
+  set(key.get(), L"Empty", reg_none, "");
+  std::wstring name;
+  char buffer[8] = {};
+  value_info info{};
+  ASSERT_EQ(enum_value_with_data(key.get(), 0, name, 5, buffer, sizeof buffer, info), error_success);
+  EXPECT_EQ(name, L"four");
+  EXPECT_EQ(info.type, reg_binary);
+  EXPECT_EQ(std::string(buffer, info.size), "1234");
+  ASSERT_EQ(enum_value_with_data(key.get(), 1, name, 6, buffer, sizeof buffer, info), error_success);
+  EXPECT_EQ(name, L"Empty");
+  EXPECT_EQ(info.type, reg_none);
+  EXPECT_EQ(info.size, 0u);
 }
 
 TEST_F(registry, InvalidNamesAreRejected) {
