@@ -70,6 +70,12 @@ struct registry_state {
   // nothing; guarded by the mutex like everything else.
   std::u16string folded;
   std::vector<std::wstring_view> names;
+  // The subkey that enum_key handed out last, as its parent and index: a
+  // walk opens each subkey by name right after enumerating it, and finds it
+  // here without a search. Only compared, never followed, until checked
+  // against the parent's live subkeys.
+  const key_node* enumerated_parent = nullptr;
+  std::size_t enumerated_index = 0;
 };
 
 // Never destroyed: static key handles elsewhere are closed during exit,
@@ -195,10 +201,20 @@ const std::vector<std::wstring_view>& split_path(const std::wstring& path) {
   }
 }
 
+// The subkey of `parent` whose folded name is `folded`, or null.
+key_node* find_child(const key_node& parent, std::u16string_view folded) {
+  const registry_state& s = state();
+  if (s.enumerated_parent == &parent && s.enumerated_index < parent.children.size()) {
+    key_node& enumerated = parent.children.at(s.enumerated_index);
+    if (enumerated.folded == folded) return &enumerated;
+  }
+  return parent.children.find(folded);
+}
+
 key_node& find_key(key_node& start, const std::vector<std::wstring_view>& names) {
   key_node* key = &start;
   for (std::wstring_view name : names) {
-    key = key->children.find(folded_name(name));
+    key = find_child(*key, folded_name(name));
     if (key == nullptr) throw error(error_file_not_found);
   }
   return *key;
@@ -297,13 +313,15 @@ void delete_value(raw_key key, const std::wstring& name) {
 std::uint32_t enum_key(raw_key key, std::uint32_t index, std::wstring& name, std::uint32_t name_buffer_chars) {
   session_use use;
   try {
-    const child_list& children = key_of(key, key_enumerate_sub_keys).children;
-    if (index >= children.size()) return error_no_more_items;
-    const std::wstring_view found = children.at(index).name;
+    const key_node& parent = key_of(key, key_enumerate_sub_keys);
+    if (index >= parent.children.size()) return error_no_more_items;
+    const std::wstring_view found = parent.children.at(index).name;
     if (name_buffer_chars == 0 || !netkeep::text::utf16_length_at_most(found, name_buffer_chars - 1)) {
       return error_more_data;
     }
     name = found;
+    state().enumerated_parent = &parent;
+    state().enumerated_index = index;
     return error_success;
   } catch (const error& failure) {
     return failure.code;
