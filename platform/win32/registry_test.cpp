@@ -98,19 +98,20 @@ TEST_F(registry, FailuresGiveTheirWin32Codes) {
 TEST_F(registry, EnumeratingValuesWithDataGivesNameTypeAndData) {
   create_key(root(), L"WithData");
   key_handle key = open_key(root(), L"WithData", generic_all);
-  set(key.get(), L"four", reg_binary, "1234");
+  // Created in name order, which is also Wine's enumeration order.
   set(key.get(), L"Empty", reg_none, "");
+  set(key.get(), L"four", reg_binary, "1234");
   std::wstring name;
   char buffer[8] = {};
   value_info info{};
-  ASSERT_EQ(enum_value_with_data(key.get(), 0, name, 5, buffer, sizeof buffer, info), error_success);
-  EXPECT_EQ(name, L"four");
-  EXPECT_EQ(info.type, reg_binary);
-  EXPECT_EQ(std::string(buffer, info.size), "1234");
-  ASSERT_EQ(enum_value_with_data(key.get(), 1, name, 6, buffer, sizeof buffer, info), error_success);
+  ASSERT_EQ(enum_value_with_data(key.get(), 0, name, 6, buffer, sizeof buffer, info), error_success);
   EXPECT_EQ(name, L"Empty");
   EXPECT_EQ(info.type, reg_none);
   EXPECT_EQ(info.size, 0u);
+  ASSERT_EQ(enum_value_with_data(key.get(), 1, name, 6, buffer, sizeof buffer, info), error_success);
+  EXPECT_EQ(name, L"four");
+  EXPECT_EQ(info.type, reg_binary);
+  EXPECT_EQ(std::string(buffer, info.size), "1234");
 }
 
 TEST_F(registry, InvalidNamesAreRejected) {
