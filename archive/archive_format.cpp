@@ -142,25 +142,7 @@ bool archive_reader::append_name(std::size_t limit, std::wstring& out) {
   if (length == 0) return false;
   units_.resize(length * 2);
   read_bytes(units_.data(), units_.size());
-  // As text::from_utf16le: surrogate pairs become one wide character where
-  // wchar_t is wider than UTF-16, lone surrogates stay as they are.
-  auto unit = [this](std::size_t i) -> char32_t {
-    return static_cast<unsigned char>(units_[2 * i]) | static_cast<char32_t>(static_cast<unsigned char>(units_[2 * i + 1])) << 8;
-  };
-  // Written in place: a name has at most `length` characters.
-  const std::size_t start = out.size();
-  out.resize(start + length);
-  wchar_t* next = out.data() + start;
-  for (std::size_t i = 0; i < length; ++i) {
-    char32_t c = unit(i);
-    if (sizeof(wchar_t) > 2 && c >= 0xD800 && c <= 0xDBFF && i + 1 < length && unit(i + 1) >= 0xDC00 &&
-        unit(i + 1) <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
-      ++i;
-    }
-    *next++ = static_cast<wchar_t>(c);
-  }
-  out.resize(static_cast<std::size_t>(next - out.data()));
+  text::append_from_utf16le(out, units_);
   return true;
 }
 

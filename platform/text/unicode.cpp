@@ -116,21 +116,29 @@ void append_utf16le(std::string& out, std::wstring_view text) {
 }
 
 std::wstring from_utf16le(std::string_view bytes) {
+  std::wstring out;
+  append_from_utf16le(out, bytes);
+  return out;
+}
+
+void append_from_utf16le(std::wstring& out, std::string_view bytes) {
   const std::size_t units = bytes.size() / 2;
   const auto unit = [bytes](std::size_t i) -> char32_t {
     return static_cast<unsigned char>(bytes[2 * i]) | (static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
   };
-  std::wstring out;
-  out.reserve(units);
+  // Written in place: the text has at most one character per unit.
+  const std::size_t start = out.size();
+  out.resize(start + units);
+  wchar_t* at = out.data() + start;
   for (std::size_t i = 0; i < units; ++i) {
     char32_t c = unit(i);
     if (!wide_is_utf16 && is_high_surrogate(c) && i + 1 < units && is_low_surrogate(unit(i + 1))) {
       c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
       ++i;
     }
-    out += static_cast<wchar_t>(c);
+    *at++ = static_cast<wchar_t>(c);
   }
-  return out;
+  out.resize(static_cast<std::size_t>(at - out.data()));
 }
 
 std::string to_utf8(std::wstring_view text) {

@@ -28,6 +28,8 @@ void append_from_utf16(std::wstring& out, std::u16string_view text);
 // is ignored by from_utf16le.
 std::string to_utf16le(std::wstring_view text);
 std::wstring from_utf16le(std::string_view bytes);
+// from_utf16le, appended to `out`.
+void append_from_utf16le(std::wstring& out, std::string_view bytes);
 // Appends the UTF-16 little-endian bytes of `text` to `out`.
 void append_utf16le(std::string& out, std::wstring_view text);
 
