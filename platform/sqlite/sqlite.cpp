@@ -108,7 +108,9 @@ void statement::append_column_text(int index, std::wstring& out) const {
   netkeep::text::append_from_utf16(out, std::u16string_view(static_cast<const char16_t*>(text), units));
 }
 
-transaction::transaction(database& db) : db_(db) { db_.exec("BEGIN TRANSACTION"); }
+transaction::transaction(database& db, bool exclusive) : db_(db) {
+  db_.exec(exclusive ? "BEGIN EXCLUSIVE TRANSACTION" : "BEGIN TRANSACTION");
+}
 
 transaction::~transaction() {
   if (committed_) return;
