@@ -118,7 +118,9 @@ void statement::append_column_text(int index, std::wstring& out) const {
   netkeep::text::append_from_utf16(out, whole);
 }
 
-transaction::transaction(database& db) : db_(db) { db_.exec("BEGIN TRANSACTION"); }
+transaction::transaction(database& db, bool exclusive) : db_(db) {
+  db_.exec(exclusive ? "BEGIN EXCLUSIVE TRANSACTION" : "BEGIN TRANSACTION");
+}
 
 transaction::~transaction() {
   if (committed_) return;

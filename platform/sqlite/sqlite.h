@@ -97,11 +97,13 @@ class statement {
   sqlite3_stmt* handle_ = nullptr;
 };
 
-// "BEGIN TRANSACTION" on construction; "ROLLBACK TRANSACTION" on
+// "BEGIN TRANSACTION" (with `exclusive`, "BEGIN EXCLUSIVE TRANSACTION",
+// which waits for no reader or writer of another connection but fails with
+// "database is locked") on construction; "ROLLBACK TRANSACTION" on
 // destruction unless commit was called (a failing rollback is not passed on).
 class transaction {
  public:
-  explicit transaction(database& db);
+  explicit transaction(database& db, bool exclusive = false);
   transaction(const transaction&) = delete;
   transaction& operator=(const transaction&) = delete;
   ~transaction();
