@@ -165,12 +165,6 @@ void archive_reader::append_value_data(std::string& out) {
   }
 }
 
-std::string archive_reader::read_value_data() {
-  std::string data;
-  append_value_data(data);
-  return data;
-}
-
 void copy_contents(std::istream& in, std::ostream& out, std::uint64_t count) {
   std::vector<char> buffer(static_cast<std::size_t>(count < copy_chunk_bytes ? count : copy_chunk_bytes));
   while (count > 0) {

@@ -96,12 +96,10 @@ class archive_reader {
 
   std::uint32_t read_u32();
 
-  // The size and data of a value_record, after its name and type. Data of
-  // value_size_limit bytes or more throw std::runtime_error("unexpectedly
-  // large registry value >16MB") before they are read.
-  std::string read_value_data();
-
-  // read_value_data, appending the data to `out`.
+  // The size and data of a value_record, after its name and type, appended
+  // to `out`. Data of value_size_limit bytes or more throw
+  // std::runtime_error("unexpectedly large registry value >16MB") before
+  // they are read.
   void append_value_data(std::string& out);
 
   // The offset from the stream's start of the next byte to be read, or -1

@@ -16,8 +16,6 @@ namespace {
 
 namespace registry = win32::registry;
 
-// RegEnumValueW's name buffer in wide characters, terminator included.
-constexpr std::uint32_t value_name_chars = 256;
 // Registry data are read into a buffer of this size; larger data fail with
 // the registry's more-data error.
 constexpr std::uint32_t value_buffer_bytes = 1024;
@@ -35,13 +33,12 @@ void write_values(archive_writer& out, registry::raw_key key, const std::wstring
     // enumerated again by name alone, so that a value left out of the
     // archive may be of any size and a written one fails on its own query.
     std::uint32_t result =
-        registry::enum_value_with_data(key, index, name, value_name_chars, buffer, sizeof buffer, info);
+        registry::enum_value_with_data(key, index, name, registry::value_name_chars, buffer, sizeof buffer, info);
     const bool has_data = result == win32::error_success;
-    if (result == win32::error_more_data) result = registry::enum_value(key, index, name, value_name_chars);
-    // Anything but the end of the list would silently drop the values after
-    // it.
-    if (result == win32::error_no_more_items) break;
-    win32::check(result);
+    if (result == win32::error_more_data) {
+      result = registry::enum_value(key, index, name, registry::value_name_chars);
+    }
+    if (registry::enumeration_ended(result)) break;
     if (name.empty() || is_preserved_value(path, name, table_mode::export_mode)) continue;
     if (!has_data) info = registry::query_value(key, name, buffer, sizeof buffer);
     out.write_value(name, info.type, std::string_view(buffer, info.size));

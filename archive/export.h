@@ -20,9 +20,11 @@ namespace netkeep::archive {
 // file of that name only once it is complete; on failure nothing but the
 // temporary file (which is removed) has been written.
 //
-// Before anything is written, every database file of `data_directory` is
-// checked with sqlite::check_not_in_use for reading: one that another
-// connection is writing throws sqlite::error("database is locked").
+// Before anything is written, every exported ".db" file (in `data_directory`
+// and in its exported folders) is checked with sqlite::check_not_in_use for
+// a copy: one that another connection is committing to throws
+// sqlite::error("database is locked"); the lock is released again before
+// the file is copied.
 //
 // Throws std::runtime_error with "failed to open file" (archive or data file
 // cannot be opened), "failed to write to file", "unexpected" (file contents

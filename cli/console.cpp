@@ -17,8 +17,6 @@ namespace {
 
 constexpr bool wide_is_utf16 = sizeof(wchar_t) == 2;
 
-bool is_high_surrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-
 // A wide stream buffer without a put area: every character or run of
 // characters that the stream writes goes straight to the C stream as UTF-8.
 // On Windows a console window gets the UTF-16 text itself instead, so that
@@ -68,7 +66,7 @@ class console_buffer : public std::wstreambuf {
       text = joined;
       pending_ = 0;
     }
-    if (wide_is_utf16 && !text.empty() && is_high_surrogate(text.back())) {
+    if (wide_is_utf16 && !text.empty() && text::is_high_surrogate(static_cast<char32_t>(text.back()))) {
       pending_ = text.back();
       text.remove_suffix(1);
     }

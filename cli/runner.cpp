@@ -1,11 +1,9 @@
 #include "cli/runner.h"
 
 #include <chrono>
-#include <exception>
 #include <future>
 #include <iostream>
 #include <stdexcept>
-#include <string_view>
 
 #include "platform/installation/installation.h"
 
@@ -31,23 +29,9 @@ void run_handler(int count, wchar_t** words, bool needs_file_name,
     installation::locate();
     if (needs_file_name && count < 1) throw std::runtime_error("expected filename");
     body(needs_file_name ? std::wstring(words[0]) : std::wstring());
-  } catch (const std::exception& failure) {
-    // The command's own failure is what the operator needs to see; a failure
-    // to write back the registry on top of it is added to the message, unless
-    // it is the same failure again (a write-back that the work itself tried).
-    try {
-      installation::close();
-    } catch (const std::exception& also) {
-      if (std::string_view(failure.what()) != also.what()) {
-        throw std::runtime_error(std::string(failure.what()) + "; " + also.what());
-      }
-    }
-    throw;
+    installation::write_back();
   } catch (...) {
-    try {
-      installation::close();
-    } catch (...) {
-    }
+    installation::close();
     throw;
   }
   installation::close();

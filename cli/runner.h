@@ -17,8 +17,9 @@ void run_phase(const std::wstring& verb, const std::function<void()>& work);
 // The command handler frame: locates the installation; for commands that
 // need a file name, throws std::runtime_error("expected filename") when no
 // word follows the command word; calls `body` with the first word (empty for
-// the other commands); and, whether the body returned or threw, flushes and
-// closes the installation key.
+// the other commands); when the body returned, writes the registry back;
+// and, whether it returned or threw, closes the installation key, so that a
+// command that failed half-way writes back nothing of its own.
 void run_handler(int count, wchar_t** words, bool needs_file_name,
                  const std::function<void(const std::wstring& file_name)>& body);
 

@@ -229,6 +229,7 @@ class RegistryRepairActions : public RepairActions {
 
   // Writes the hive back and returns its text.
   std::string written_registry() {
+    installation::write_back();
     installation::close();
     return installation.registry_text();
   }

@@ -20,19 +20,12 @@ namespace {
 namespace fs = std::filesystem;
 namespace registry = win32::registry;
 
-// RegEnumValueW's name buffer in wide characters, terminator included.
-constexpr std::uint32_t value_name_chars = 256;
-
 // Deletes the values of `key` (at `path` below the installation key) that
 // reset does not preserve.
 void delete_unpreserved_values(registry::raw_key key, const std::wstring& path) {
   for (std::uint32_t index = 0;;) {
     std::wstring name;
-    const std::uint32_t result = registry::enum_value(key, index, name, value_name_chars);
-    // Anything but the end of the list would silently keep the values after
-    // it.
-    if (result == win32::error_no_more_items) return;
-    win32::check(result);
+    if (registry::enumeration_ended(registry::enum_value(key, index, name, registry::value_name_chars))) return;
     if (is_preserved_value(path, name, table_mode::reset_mode)) {
       ++index;
     } else {

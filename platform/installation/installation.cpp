@@ -44,10 +44,18 @@ void locate() {
   data_directory = join_path(path, L"data");
 }
 
-void close() {
+void write_back() {
+  if (key) win32::registry::flush_key(key.get());
+}
+
+void close() noexcept {
   if (!key) return;
   win32::registry::key_handle closing = std::move(key);
-  win32::registry::flush_key(closing.get());
+  try {
+    win32::registry::discard_changes(closing.get());
+  } catch (...) {
+    // A key that the registry no longer knows holds no changes of its own.
+  }
 }
 
 std::wstring join_path(const std::wstring& directory, const std::wstring& name) {

@@ -28,9 +28,15 @@ extern std::wstring version;
 // buffer (520 bytes for "path", 64 for "version").
 void locate();
 
-// Flushes the registry changes made through the key and closes it (it stays
-// empty). Throws what the flush throws; the key is closed in any case.
-void close();
+// Makes the registry changes of the command durable (flush_key on the key).
+// Only a command that succeeded calls it. Throws what the flush throws.
+void write_back();
+
+// Closes the key (it stays empty; nothing happens when it is empty). Changes
+// that write_back() did not make durable are given up where the registry
+// holds them in memory (win32::registry::discard_changes), so that a failed
+// command does not write back a registry that it changed half-way.
+void close() noexcept;
 
 // Joins a directory and a name by the platform's rule: a separator (a
 // backslash on Windows, a slash elsewhere) is inserted unless the directory

@@ -11,17 +11,22 @@ enum class intended_use {
   // process left in a hot journal beside the file is rolled back first, so
   // that the copy is whole.
   copy,
-  // The file is replaced by another one: nobody else may use it. A journal
-  // beside the file stays exactly as it is.
+  // The file is replaced by another one: nobody else may use it. A hot
+  // journal beside the file is not rolled back: a read-only connection finds
+  // it first, and the exclusive lock is then not asked for (nor is the
+  // journal's failure reported).
   replace,
-  // The file and its journal are deleted: nobody else may use it.
+  // The file and its journal are deleted: nobody else may use it. The
+  // exclusive claim rolls a hot journal back into the file first.
   remove,
 };
 
 // Takes and releases SQLite's lock on the existing database file `file` for
 // the intended use: a shared lock to copy, an exclusive one to replace or
 // remove. Throws sqlite::error("database is locked") when another connection
-// holds a conflicting lock. Every other failure (the file is no database, or
+// holds a conflicting lock: for a copy, only a connection that is committing
+// (pending or exclusive lock) conflicts; one that has merely begun to write
+// (reserved lock) does not. Every other failure (the file is no database, or
 // cannot be opened or locked) is ignored: the file is copied, replaced or
 // deleted as it is, and the operation that follows reports its own
 // failures.

@@ -93,7 +93,6 @@ int statement::column_count() const { return sqlite3_column_count(handle_); }
 
 bool statement::column_is_null(int index) const { return sqlite3_column_type(handle_, index) == SQLITE_NULL; }
 
-std::int32_t statement::column_int(int index) const { return sqlite3_column_int(handle_, index); }
 
 std::int64_t statement::column_int64(int index) const { return sqlite3_column_int64(handle_, index); }
 

@@ -5,28 +5,6 @@ namespace {
 
 constexpr bool wide_is_utf16 = sizeof(wchar_t) == 2;
 
-bool is_high_surrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool is_low_surrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-
-void append_utf8(std::string& out, char32_t c) {
-  if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 void append_wide(std::wstring& out, char32_t c) {
   if (wide_is_utf16 && c >= 0x10000) {
     c -= 0x10000;
@@ -52,6 +30,25 @@ void for_each_code_point(std::wstring_view text, F f) {
 }
 
 }  // namespace
+
+void append_utf8(std::string& out, char32_t c) {
+  if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
 
 std::u16string to_utf16(std::wstring_view text) {
   std::u16string out;

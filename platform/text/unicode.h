@@ -33,8 +33,15 @@ void append_from_utf16le(std::wstring& out, std::string_view bytes);
 // Appends the UTF-16 little-endian bytes of `text` to `out`.
 void append_utf16le(std::string& out, std::wstring_view text);
 
+inline bool is_high_surrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+inline bool is_low_surrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
 // UTF-8; a lone surrogate is written as U+FFFD.
 std::string to_utf8(std::wstring_view text);
+
+// Appends the UTF-8 form of one code point; a surrogate is written as
+// U+FFFD.
+void append_utf8(std::string& out, char32_t c);
 
 // From UTF-8; each byte of an invalid sequence becomes the code point of the
 // same value (Latin-1), so that plain ASCII and any valid UTF-8 read as

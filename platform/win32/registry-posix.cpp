@@ -6,7 +6,9 @@
 // Sessions: the hive is loaded, and the hive's lock taken, when the registry
 // is first used while no key is open; it is written back by flush_key() and,
 // if anything changed, when the last open key is closed, after which the
-// lock is released and the hive dropped (the next use reloads it). An
+// lock is released and the hive dropped (the next use reloads it).
+// discard_changes() turns the write-backs of the session off, so that a
+// command that fails half-way leaves the file as it was. An
 // operation on local_machine() while no key is open is a session of its own.
 // Since a command keeps its installation key open from start to end, the
 // lock serialises whole commands of several processes on one hive.
@@ -22,6 +24,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <stdexcept>
 #include <vector>
 
 #include "platform/text/unicode.h"
@@ -64,6 +67,7 @@ struct registry_state {
   hive_lock lock;
   std::unique_ptr<key_node> root;  // while uses > 0
   bool changed = false;            // since loading or the last write-back
+  bool discarded = false;          // no write-back until the session ends
   // Deleted keys that still have open handles; operations on them fail.
   std::vector<std::unique_ptr<key_node>> detached;
   // Working storage of the operations, reused so that lookups allocate
@@ -93,6 +97,7 @@ void begin_session(registry_state& s) {
   s.file = std::move(file);
   s.lock = std::move(lock);
   s.changed = false;
+  s.discarded = false;
 }
 
 void write_back(registry_state& s) {
@@ -103,7 +108,7 @@ void write_back(registry_state& s) {
 // The last close cannot report a failing write-back; the file then keeps its
 // previous contents.
 void end_session(registry_state& s) noexcept {
-  if (s.changed) {
+  if (s.changed && !s.discarded) {
     try {
       write_back(s);
     } catch (...) {
@@ -227,7 +232,7 @@ raw_key local_machine() { return &predefined_root; }
 void key_handle::reset(raw_key key) {
   raw_key old = key_;
   key_ = key;
-  close_key(old);
+  if (old != key) close_key(old);
 }
 
 key_handle open_key(raw_key parent, const std::wstring& path, access_mask access) {
@@ -379,7 +384,15 @@ std::uint32_t enum_value_with_data(raw_key key, std::uint32_t index, std::wstrin
 void flush_key(raw_key key) {
   session_use use;
   key_of(key, 0);
+  if (state().discarded) throw std::runtime_error("registry changes were discarded");
   if (state().changed) write_back(state());
+}
+
+void discard_changes(raw_key key) {
+  session_use use;
+  key_of(key, 0);
+  state().discarded = true;
+  state().changed = false;
 }
 
 void check_write_back(raw_key key) {

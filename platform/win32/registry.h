@@ -118,8 +118,17 @@ std::uint32_t enum_value_with_data(raw_key key, std::uint32_t index, std::wstrin
                                    value_info& info);
 
 // RegFlushKey: makes every change made so far durable. The file-backed hive
-// writes itself back here (and when its last open key is closed).
+// writes itself back here (and when its last open key is closed, unless
+// discard_changes was called).
 void flush_key(raw_key key);
+
+// Gives up the changes not yet made durable by flush_key, where the registry
+// holds them in memory: the file-backed hive writes nothing more until its
+// session ends (its last open key is closed), so that the file keeps what the
+// last write-back wrote; a flush_key in between throws
+// std::runtime_error("registry changes were discarded"). The Windows
+// registry has applied every change at once: nothing to give up.
+void discard_changes(raw_key key);
 
 // Fails, before any change is made through `key`, when flush_key could not
 // make changes durable. The file-backed hive throws std::runtime_error (the
@@ -128,6 +137,16 @@ void flush_key(raw_key key);
 // permission. The Windows registry writes its changes itself: nothing to
 // check.
 void check_write_back(raw_key key);
+
+// The name buffer of the program's value enumerations (export, reset) in
+// wide characters, terminator included: a value name of 256 or more
+// characters gives error_more_data.
+inline constexpr std::uint32_t value_name_chars = 256;
+
+// The test that ends an enumeration loop: true at error_no_more_items, false
+// at error_success; any other result throws win32::error, since ending the
+// loop there would silently leave out the items after it.
+bool enumeration_ended(std::uint32_t result);
 
 // Deletes every subkey of `key`, depth first; the key itself and its values
 // stay. An enumeration that fails ends the deletion without error.

@@ -15,24 +15,6 @@ constexpr std::size_t wrap_column = 76;
 
 constexpr char hex_digits[] = "0123456789abcdef";
 
-// Appends the UTF-8 form of a code point.
-void append_code_point(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    const char bytes[] = {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
-    out.append(bytes, 2);
-  } else if (c < 0x10000) {
-    const char bytes[] = {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
-                          static_cast<char>(0x80 | (c & 0x3F))};
-    out.append(bytes, 3);
-  } else {
-    const char bytes[] = {static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
-                          static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
-    out.append(bytes, 4);
-  }
-}
-
 // Appends a name as UTF-8; with `escape`, backslashes and quotes get a
 // backslash in front.
 void append_name(std::string& out, std::wstring_view text, bool escape) {
@@ -101,7 +83,7 @@ bool append_clean_string(std::string& out, std::string_view data) {
       c = 0x10000 + ((c - 0xD800) << 10) + (unit_at(data, i + 1) - 0xDC00u);
       ++i;
     }
-    append_code_point(out, c);
+    netkeep::text::append_utf8(out, c);
   }
   out += '"';
   return true;

@@ -53,6 +53,29 @@ TEST_F(registry_session, MissingFileIsAnEmptyRegistry) {
   EXPECT_FALSE(std::filesystem::exists(file));
 }
 
+TEST_F(registry_session, DiscardedChangesAreNeverWritten) {
+  write_file(header + "[HKEY_LOCAL_MACHINE\\Software]\n\"kept\"=\"1\"\n\n");
+  const std::string before = read_file();
+  key_handle key = open_key(local_machine(), L"Software", generic_all);
+  set_text(key.get(), L"kept", L"2");
+  create_key(key.get(), L"Added");
+  discard_changes(key.get());
+  // Nor are changes made after the discard, and a flush says so.
+  set_text(key.get(), L"later", L"3");
+  EXPECT_THROW(flush_key(key.get()), std::runtime_error);
+  // Resetting a handle to the key it holds keeps it open.
+  key.reset(key.get());
+  EXPECT_NO_THROW(query_value(key.get(), L"later", nullptr, 0));
+  key.reset();
+  EXPECT_EQ(read_file(), before);
+
+  // The next session writes back as usual.
+  key = open_key(local_machine(), L"Software", generic_all);
+  set_text(key.get(), L"kept", L"4");
+  key.reset();
+  EXPECT_NE(read_file().find("\"kept\"=\"4\""), std::string::npos);
+}
+
 TEST_F(registry_session, ChangesAreWrittenWhenTheLastKeyCloses) {
   key_handle first = create_key(local_machine(), L"Software\\Corvanta");
   {

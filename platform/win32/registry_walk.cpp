@@ -1,4 +1,4 @@
-// The two tree operations of the registry layer, built on the key and value
+// The tree operations of the registry layer, built on the key and value
 // operations alone, so that both backends share them.
 
 #include "platform/text/unicode.h"
@@ -22,11 +22,8 @@ void walk_below(raw_key key, std::wstring& path, bool read_only, const key_visit
 
   std::wstring name;  // reused from subkey to subkey
   for (std::uint32_t index = 0;;) {
-    const std::uint32_t result = enum_key(key, index, name, room);
-    // Any end but the last subkey (a name too long for the path buffer, a
-    // failing key) would silently leave out the subkeys after it.
-    if (result == error_no_more_items) break;
-    check(result);
+    // A name too long for the path buffer, or a failing key, throws.
+    if (enumeration_ended(enum_key(key, index, name, room))) break;
     path.resize(prefix);
     path += name;
     key_handle subkey = open_key(key, name, read_only ? generic_read : generic_all);
@@ -44,6 +41,12 @@ void walk_below(raw_key key, std::wstring& path, bool read_only, const key_visit
 }
 
 }  // namespace
+
+bool enumeration_ended(std::uint32_t result) {
+  if (result == error_no_more_items) return true;
+  check(result);
+  return false;
+}
 
 void walk_keys(raw_key start, bool read_only, const key_visitor& visitor) {
   std::wstring path;
