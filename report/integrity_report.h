@@ -35,10 +35,20 @@ using entity_label = std::function<std::wostream&(std::wostream&)>;
 inline std::wostream& operator<<(std::wostream& stream, const entity_label& label) { return label(stream); }
 
 struct integrity_report {
+  // The stores that repairs write, as bits of repair_context::edits.
+  enum edited_store : unsigned {
+    edits_network_db = 1,
+    edits_switching_db = 2,
+    edits_redundancy_db = 4,
+    edits_registry = 8,
+  };
+
   struct repair_context {
     bool apply = false;            // perform the edit
     bool describe = false;         // write the one-line description to *out
     std::wostream* out = nullptr;  // null when describe is false
+    // When set, the action adds to *edits the stores that its edit writes.
+    unsigned* edits = nullptr;
   };
 
   // Writes its description when asked to, then performs its edit when asked
@@ -57,6 +67,14 @@ struct integrity_report {
     std::int64_t antenna_id;
     bool up_converter;
     std::int64_t converter_id;
+  };
+
+  // The names of the keys that one antenna entry was read from: its
+  // satellite's key below "Bandwidth\Satellites" and its own key below the
+  // satellite's "Antennas". Repairs open these names, as read.
+  struct antenna_key_names {
+    std::wstring satellite;
+    std::wstring antenna;
   };
 
   // One row of bandwidth_reservation as the reservation check holds it.
@@ -83,6 +101,9 @@ struct integrity_report {
   std::multimap<std::int64_t, std::wstring> antenna_names;
   // Inband id -> site id, from the registry's site inband properties.
   std::map<std::int64_t, std::int64_t> inband_sites;
+  // Inband id -> the name of the site key (below "Network\Properties") that
+  // the entry of inband_sites was read from.
+  std::map<std::int64_t, std::wstring> inband_site_keys;
   // Managed antenna id -> satellite of its inband's home devices.
   std::map<std::int64_t, std::int64_t> antenna_home_satellites;
   // Device moniker -> its place, one entry per moniker value read.
@@ -93,6 +114,9 @@ struct integrity_report {
   std::multimap<std::wstring, std::int64_t, moniker_less> managed_device_ids;
   // Antenna id -> satellite id, one entry per antenna key read.
   antenna_satellite_table antenna_satellites;
+  // Antenna id -> satellite id and the key names read, entry for entry as
+  // in antenna_satellites.
+  std::multimap<std::int64_t, std::pair<std::int64_t, antenna_key_names>> antenna_keys;
   // The ids of the allocation_space table.
   std::set<std::int64_t> allocation_space_ids;
   // Satellite id -> allocation space id, and the same pairs the other way.
@@ -144,16 +168,22 @@ struct integrity_report {
 
   // --- The verification driver (report/verification.cpp).
 
-  // True when the three database files exist and were opened.
-  bool open_databases();
+  // Opens the three database files; throws std::runtime_error("Database
+  // file not found: <path>") when one is missing, before any is opened.
+  void open_databases();
   void close_databases();
   // One verification run: the fixed order of loading steps and checks.
   void verify();
 
   // --- The repair driver (report/repair_driver.cpp).
-  // Reopens the databases, makes sure that each can be written (else throws
-  // the sqlite::error of a rolled-back trial write before any repair), then
-  // applies every repair action in list order and closes the databases.
+  // Reopens the databases and, when a problem is correctable, makes sure
+  // that every store that a repair will write can be written before the
+  // first repair: each such database under an exclusive lock (else throws
+  // the sqlite::error of a rolled-back trial write), the registry's
+  // write-back (else throws what the write-back would). Then applies every
+  // repair action in list order, writes the registry back when a repair
+  // changed it, and closes the databases. A store that no repair writes is
+  // not touched, and may be held by another program.
   void repair_all(text_sink sink);
 
   // --- Registry network configuration (checks/configuration/).
@@ -213,8 +243,9 @@ struct integrity_report {
 
   // Antennas that `table` (antenna_satellites) lists under several
   // satellites, in runs of entries for which `same_antenna` holds. When
-  // antenna_home_satellites names the antenna's satellite, the repair
-  // deletes the antenna from every other listed satellite.
+  // antenna_home_satellites names one of the listed satellites, the repair
+  // deletes the antenna's keys (antenna_keys) below every other listed
+  // satellite; otherwise the problem is uncorrectable.
   using antenna_satellite_predicate =
       std::function<bool(const antenna_satellite_table::value_type&, const antenna_satellite_table::value_type&)>;
   void check_shared_antennas(const antenna_satellite_table& table, const antenna_satellite_predicate& same_antenna);

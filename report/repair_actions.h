@@ -1,7 +1,8 @@
 #pragma once
 // The ten kinds of repair action. Each factory captures the values it needs
 // and returns a repair_action; called with a repair_context, the action
-// first writes its one-line description to *out when `describe` is set, then
+// first adds the stores that its edit writes to *edits when that is set,
+// then writes its one-line description to *out when `describe` is set, then
 // performs its edit when `apply` is set. Edits that are made in a
 // transaction happen whole or not at all; the others leave the statements
 // that already ran in place when a later one fails.
@@ -26,13 +27,17 @@ repair_action clear_logical_link(std::wstring device, std::int64_t group, std::i
                                  integrity_report* report, std::wstring logical_link);
 
 // "Delete the inband property entry for the site with the id <site>";
-// deletes the site's inband property key from the registry, then its row
-// in Network.db's property table.
-repair_action delete_inband_property(std::int64_t site_id, integrity_report* report);
+// deletes the inband property key below the site key `site_key` (the name
+// as read, below "Network\Properties"), then the site's row in Network.db's
+// property table, unless another site key of the same site id still holds
+// an inband property: the row is then that key's.
+repair_action delete_inband_property(std::int64_t site_id, std::wstring site_key, integrity_report* report);
 
 // "Delete the antenna the id <antenna> from the satellite(s) with the id(s)
-// <ids>"; deletes the antenna's key with its subtree below each satellite.
-repair_action delete_antenna(std::int64_t antenna_id, std::vector<std::int64_t> satellite_ids);
+// <ids>"; deletes each of the antenna keys `keys` (names as read) with its
+// subtree.
+repair_action delete_antenna(std::int64_t antenna_id, std::vector<std::int64_t> satellite_ids,
+                             std::vector<integrity_report::antenna_key_names> keys);
 
 // "Delete the managed device entry with the id <id>".
 repair_action delete_managed_device_entry(std::int64_t managed_device_id, integrity_report* report);

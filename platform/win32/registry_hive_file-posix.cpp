@@ -65,6 +65,32 @@ class temporary_file {
   bool committed_ = false;
 };
 
+// The file that a replacement renames over: the target of a symbolic link,
+// else the file itself.
+std::filesystem::path replaced_file(const std::filesystem::path& file) {
+  std::error_code ignored;
+  const std::filesystem::path target =
+      std::filesystem::is_symlink(file, ignored) ? std::filesystem::canonical(file, ignored) : file;
+  if (target.empty()) fail("cannot write the registry file", file, ENOENT);  // a dangling link
+  return target;
+}
+
+std::filesystem::path folder_of(const std::filesystem::path& target) {
+  std::filesystem::path folder = target.parent_path();
+  return folder.empty() ? "." : folder;
+}
+
+// Creates the temporary file of a replacement of `target` in its folder;
+// its name is left in `name`.
+int create_temporary(const std::filesystem::path& file, const std::filesystem::path& target, std::vector<char>& name) {
+  const std::string pattern = (folder_of(target) / ("." + target.filename().string() + ".XXXXXX")).string();
+  name.assign(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) fail("cannot write the registry file", file, errno);
+  return fd;
+}
+
 }  // namespace
 
 std::optional<std::string> read_hive_file(const std::filesystem::path& file) {
@@ -89,19 +115,17 @@ std::optional<std::string> read_hive_file(const std::filesystem::path& file) {
   return bytes;
 }
 
-void replace_hive_file(const std::filesystem::path& file, std::string_view contents) {
-  std::error_code ignored;
-  const std::filesystem::path target =
-      std::filesystem::is_symlink(file, ignored) ? std::filesystem::canonical(file, ignored) : file;
-  if (target.empty()) fail("cannot write the registry file", file, ENOENT);  // a dangling link
-  std::filesystem::path folder = target.parent_path();
-  if (folder.empty()) folder = ".";
+void check_hive_replaceable(const std::filesystem::path& file) {
+  std::vector<char> name;
+  file_descriptor fd(create_temporary(file, replaced_file(file), name));
+  temporary_file temporary(name.data());
+}
 
-  std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  file_descriptor fd(::mkostemp(name.data(), O_CLOEXEC));
-  if (fd.get() < 0) fail("cannot write the registry file", file, errno);
+void replace_hive_file(const std::filesystem::path& file, std::string_view contents) {
+  const std::filesystem::path target = replaced_file(file);
+  const std::filesystem::path folder = folder_of(target);
+  std::vector<char> name;
+  file_descriptor fd(create_temporary(file, target, name));
   temporary_file temporary(name.data());
 
   struct stat old_status {};
