@@ -6,16 +6,20 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <stdexcept>
 #include <utility>
-#include <vector>
+
+#include "platform/files/replacement_file.h"
 
 namespace win32::registry {
 namespace {
 
+[[noreturn]] void fail(const std::string& what, const std::filesystem::path& file, std::error_code error) {
+  throw std::runtime_error(what + " " + file.string() + ": " + error.message());
+}
+
 [[noreturn]] void fail(const std::string& what, const std::filesystem::path& file, int error) {
-  throw std::runtime_error(what + " " + file.string() + ": " + std::strerror(error));
+  fail(what, file, std::error_code(error, std::generic_category()));
 }
 
 // An open file descriptor, closed when the owner ends.
@@ -29,40 +33,9 @@ class file_descriptor {
   file_descriptor& operator=(const file_descriptor&) = delete;
 
   int get() const { return fd_; }
-  // Closes now and reports the result, which can carry a delayed write error.
-  int close() { return ::close(std::exchange(fd_, -1)); }
 
  private:
   int fd_;
-};
-
-bool write_all(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
-
-// The temporary file of a write-back, removed unless it was renamed.
-class temporary_file {
- public:
-  explicit temporary_file(std::filesystem::path path) : path_(std::move(path)) {}
-  ~temporary_file() {
-    if (!committed_) ::unlink(path_.c_str());
-  }
-  temporary_file(const temporary_file&) = delete;
-  temporary_file& operator=(const temporary_file&) = delete;
-
-  void commit() { committed_ = true; }
-
- private:
-  std::filesystem::path path_;
-  bool committed_ = false;
 };
 
 }  // namespace
@@ -90,33 +63,13 @@ std::optional<std::string> read_hive_file(const std::filesystem::path& file) {
 }
 
 void replace_hive_file(const std::filesystem::path& file, std::string_view contents) {
-  std::error_code ignored;
-  const std::filesystem::path target =
-      std::filesystem::is_symlink(file, ignored) ? std::filesystem::canonical(file, ignored) : file;
-  if (target.empty()) fail("cannot write the registry file", file, ENOENT);  // a dangling link
-  std::filesystem::path folder = target.parent_path();
-  if (folder.empty()) folder = ".";
-
-  std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  file_descriptor fd(::mkostemp(name.data(), O_CLOEXEC));
-  if (fd.get() < 0) fail("cannot write the registry file", file, errno);
-  temporary_file temporary(name.data());
-
-  struct stat old_status {};
-  const mode_t mode = ::stat(target.c_str(), &old_status) == 0 ? (old_status.st_mode & 07777) : 0644;
-  if (::fchmod(fd.get(), mode) != 0 || !write_all(fd.get(), contents) || ::fsync(fd.get()) != 0 ||
-      fd.close() != 0) {
-    fail("cannot write the registry file", file, errno);
+  try {
+    netkeep::files::replacement_file out(file);
+    out.stream().write(contents.data(), static_cast<std::streamsize>(contents.size()));
+    out.commit();
+  } catch (const std::filesystem::filesystem_error& failure) {
+    fail("cannot write the registry file", file, failure.code());
   }
-  if (::rename(name.data(), target.c_str()) != 0) fail("cannot write the registry file", file, errno);
-  temporary.commit();
-
-  // Makes the rename itself durable; folders that cannot be synced are
-  // accepted, the file's contents already are on disk.
-  file_descriptor folder_fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder_fd.get() >= 0) ::fsync(folder_fd.get());
 }
 
 hive_lock hive_lock::acquire(const std::filesystem::path& hive) {

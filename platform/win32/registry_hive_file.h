@@ -13,13 +13,11 @@ namespace win32::registry {
 // throw std::runtime_error naming the file.
 std::optional<std::string> read_hive_file(const std::filesystem::path& file);
 
-// Replaces the file's contents atomically: a temporary file in the same
-// folder is written, flushed to disk and renamed over the file (a symbolic
-// link is followed, not replaced), then the folder is flushed. A crash at
-// any moment leaves the old or the new file, never a partial one. On failure
-// the temporary file is removed, the file is unchanged and
-// std::runtime_error names the file and the reason. The new file keeps the
-// old one's permissions (0644 for a new file).
+// Replaces the file's contents atomically with netkeep::files::replacement_file:
+// a crash at any moment leaves the old or the new file, never a partial one;
+// a symbolic link is followed, not replaced; the new file keeps the old
+// one's owner, group and mode. On failure the file is unchanged and
+// std::runtime_error("cannot write the registry file <file>: <reason>").
 void replace_hive_file(const std::filesystem::path& file, std::string_view contents);
 
 // An exclusive advisory lock (flock) on the sidecar file "<hive>.lock" in
