@@ -26,7 +26,9 @@ TEST(TemporaryFileNames, AreRecognisedByTheirWholeForm) {
 
 class Replacement : public ::testing::Test {
  protected:
-  Replacement() : folder_(fs::temp_directory_path() / "netkeep-replacement-test") {
+  Replacement()
+      : folder_(fs::temp_directory_path() /
+                (std::string("replacement-") + ::testing::UnitTest::GetInstance()->current_test_info()->name())) {
     fs::remove_all(folder_);
     fs::create_directories(folder_);
     write(target(), "old");
