@@ -35,10 +35,20 @@ using entity_label = std::function<std::wostream&(std::wostream&)>;
 inline std::wostream& operator<<(std::wostream& stream, const entity_label& label) { return label(stream); }
 
 struct integrity_report {
+  // The stores that repairs write, as bits of repair_context::edits.
+  enum edited_store : unsigned {
+    edits_network_db = 1,
+    edits_switching_db = 2,
+    edits_redundancy_db = 4,
+    edits_registry = 8,
+  };
+
   struct repair_context {
     bool apply = false;            // perform the edit
     bool describe = false;         // write the one-line description to *out
     std::wostream* out = nullptr;  // null when describe is false
+    // When set, the action adds to *edits the stores that its edit writes.
+    unsigned* edits = nullptr;
   };
 
   // Writes its description when asked to, then performs its edit when asked
@@ -144,16 +154,22 @@ struct integrity_report {
 
   // --- The verification driver (report/verification.cpp).
 
-  // True when the three database files exist and were opened.
-  bool open_databases();
+  // Opens the three database files; throws std::runtime_error("Database
+  // file not found: <path>") when one is missing, before any is opened.
+  void open_databases();
   void close_databases();
   // One verification run: the fixed order of loading steps and checks.
   void verify();
 
   // --- The repair driver (report/repair_driver.cpp).
-  // Reopens the databases, makes sure that each can be written (else throws
-  // the sqlite::error of a rolled-back trial write before any repair), then
-  // applies every repair action in list order and closes the databases.
+  // Reopens the databases and, when a problem is correctable, makes sure
+  // that every store that a repair will write can be written before the
+  // first repair: each such database under an exclusive lock (else throws
+  // the sqlite::error of a rolled-back trial write), the registry's
+  // write-back (else throws what the write-back would). Then applies every
+  // repair action in list order, writes the registry back when a repair
+  // changed it, and closes the databases. A store that no repair writes is
+  // not touched, and may be held by another program.
   void repair_all(text_sink sink);
 
   // --- Registry network configuration (checks/configuration/).

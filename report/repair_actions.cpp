@@ -19,11 +19,13 @@ namespace {
 
 using registry_key = win32::registry::key_handle;
 
-// An action that writes its description with `describe(stream)` when asked
-// to, then performs `edit()` when asked to.
+// An action that names the stores its edit writes (`edits`, bits of
+// integrity_report::edited_store) when asked to, writes its description
+// with `describe(stream)` when asked to, then performs `edit()` when asked to.
 template <class Describe, class Edit>
-repair_action make_action(Describe describe, Edit edit) {
-  return [describe = std::move(describe), edit = std::move(edit)](integrity_report::repair_context& context) {
+repair_action make_action(unsigned edits, Describe describe, Edit edit) {
+  return [edits, describe = std::move(describe), edit = std::move(edit)](integrity_report::repair_context& context) {
+    if (context.edits != nullptr) *context.edits |= edits;
     if (context.describe) describe(*context.out);
     if (context.apply) edit();
   };
@@ -58,6 +60,7 @@ constexpr unsigned char inband_property_guid[16] = {0x62, 0x9A, 0xD7, 0x41, 0x3D
 repair_action clear_inband_channel_binding(std::wstring role, std::string column, std::int64_t inband_id,
                                            std::int32_t number, integrity_report* report) {
   return make_action(
+      integrity_report::edits_switching_db,
       [role, inband_id](std::wostream& out) {
         out << L"Clear " << role << L" binding for the site with the id " << inband_id << L".";
       },
@@ -73,6 +76,7 @@ repair_action clear_inband_channel_binding(std::wstring role, std::string column
 repair_action clear_logical_link(std::wstring device, std::int64_t group, std::int64_t slot,
                                  integrity_report* report, std::wstring logical_link) {
   return make_action(
+      integrity_report::edits_redundancy_db,
       [device, group, slot](std::wostream& out) {
         out << L"Clear logical link for device " << device << L"in group " << group << L" slot" << slot << L".";
       },
@@ -95,6 +99,7 @@ repair_action clear_logical_link(std::wstring device, std::int64_t group, std::i
 
 repair_action delete_inband_property(std::int64_t site_id, integrity_report* report) {
   return make_action(
+      integrity_report::edits_registry | integrity_report::edits_network_db,
       [site_id](std::wostream& out) {
         out << L"Delete the inband property entry for the site with the id " << site_id;
       },
@@ -116,6 +121,7 @@ repair_action delete_inband_property(std::int64_t site_id, integrity_report* rep
 
 repair_action delete_antenna(std::int64_t antenna_id, std::vector<std::int64_t> satellite_ids) {
   return make_action(
+      satellite_ids.empty() ? 0u : unsigned{integrity_report::edits_registry},
       [antenna_id, satellite_ids](std::wostream& out) {
         out << L"Delete the antenna the id " << antenna_id << L" from the satellite(s) with the id(s) ";
         for (std::size_t i = 0; i < satellite_ids.size(); ++i) {
@@ -143,6 +149,7 @@ repair_action delete_antenna(std::int64_t antenna_id, std::vector<std::int64_t> 
 
 repair_action delete_managed_device_entry(std::int64_t managed_device_id, integrity_report* report) {
   return make_action(
+      integrity_report::edits_switching_db,
       [managed_device_id](std::wostream& out) {
         out << L"Delete the managed device entry with the id " << managed_device_id;
       },
@@ -154,6 +161,7 @@ repair_action delete_managed_device_entry(std::int64_t managed_device_id, integr
 repair_action delete_unrecovered_resources(std::int64_t allocation_space_id, std::int64_t managed_device_id,
                                            integrity_report* report) {
   return make_action(
+      integrity_report::edits_switching_db,
       [allocation_space_id, managed_device_id](std::wostream& out) {
         out << L"Delete the unrecovered resources on the allocation space with the id " << allocation_space_id
             << L" associated with the managed device with the id " << managed_device_id;
@@ -168,6 +176,7 @@ repair_action delete_unrecovered_resources(std::int64_t allocation_space_id, std
 repair_action delete_allocatable_device(std::wstring moniker, integrity_report* report,
                                         std::int64_t allocation_space_id, std::int64_t row_id) {
   return make_action(
+      integrity_report::edits_switching_db,
       [moniker, report, allocation_space_id](std::wostream& out) {
         out << L"Delete the allocatable device '" << moniker << L"' from the satellite '"
             << report->allocation_space_label(allocation_space_id) << L"'.";
@@ -181,6 +190,7 @@ repair_action delete_allocatable_device(std::wstring moniker, integrity_report* 
 
 repair_action delete_reservation(std::int64_t allocator_id, integrity_report* report) {
   return make_action(
+      integrity_report::edits_switching_db,
       [allocator_id](std::wostream& out) {
         out << L"Delete the reservation for the allocator with the id " << allocator_id;
       },
@@ -195,6 +205,7 @@ repair_action delete_reservation(std::int64_t allocator_id, integrity_report* re
 
 repair_action delete_preallocation(std::int64_t allocator_id, integrity_report* report) {
   return make_action(
+      integrity_report::edits_switching_db,
       [allocator_id](std::wostream& out) {
         out << L"Delete the pre-allocation for the allocator with the id " << allocator_id;
       },
@@ -207,6 +218,7 @@ repair_action delete_preallocation(std::int64_t allocator_id, integrity_report* 
 
 repair_action delete_allocation(std::int64_t allocation_id, integrity_report* report) {
   return make_action(
+      integrity_report::edits_switching_db,
       [allocation_id](std::wostream& out) { out << L"Delete the allocation with the id " << allocation_id; },
       [allocation_id, report] {
         // Allocations form doubly linked chains through past and future (0

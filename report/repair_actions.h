@@ -1,7 +1,8 @@
 #pragma once
 // The ten kinds of repair action. Each factory captures the values it needs
 // and returns a repair_action; called with a repair_context, the action
-// first writes its one-line description to *out when `describe` is set, then
+// first adds the stores that its edit writes to *edits when that is set,
+// then writes its one-line description to *out when `describe` is set, then
 // performs its edit when `apply` is set. Edits that are made in a
 // transaction happen whole or not at all; the others leave the statements
 // that already ran in place when a later one fails.

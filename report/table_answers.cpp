@@ -1,7 +1,8 @@
 #include "report/table_answers.h"
 
 #include <algorithm>
-#include <functional>
+#include <atomic>
+#include <cctype>
 #include <vector>
 
 namespace netkeep {
@@ -9,35 +10,110 @@ namespace {
 
 // A row's key as the per-row statement compares it with a bound id: the
 // condition holds for exactly the integer that the second column holds.
-std::string id_key(const char* key) { return std::string("CAST(") + key + " AS INTEGER) + 0"; }
+std::string id_key(const std::string& key) { return "CAST(" + key + " AS INTEGER) + 0"; }
 
 // Counts are made from one row each ("<counted> IS NOT NULL" is what
 // count() adds for the row) and added up per key here: grouping in SQLite
 // would sort the table first, or visit it in the order of an index.
 std::string count_by_id_sql(const count_question& q) {
-  return std::string("SELECT ") + q.counted + " IS NOT NULL, " + id_key(q.key) + " FROM " + q.table + " WHERE " +
-         q.key + " = " + id_key(q.key);
+  return "SELECT " + q.counted() + " IS NOT NULL, " + id_key(q.key()) + " FROM " + q.table() + " WHERE " + q.key() +
+         " = " + id_key(q.key());
 }
 
+// The rows whose key is a text without a zero character.
 std::string count_by_moniker_sql(const count_question& q) {
-  return std::string("SELECT ") + q.counted + " IS NOT NULL, " + q.key + " FROM " + q.table + " WHERE " + q.key +
-         " = CAST(" + q.key + " AS TEXT) || ''";
+  return "SELECT " + q.counted() + " IS NOT NULL, " + q.key() + " FROM " + q.table() + " WHERE " + q.key() +
+         " = CAST(" + q.key() + " AS TEXT) || '' AND instr(" + q.key() + ", char(0)) = 0";
 }
 
+// Every number of the number column: questions about the same columns with
+// different numbers share one pass.
 std::string text_by_id_sql(const text_question& q) {
-  const std::string number = q.number != nullptr ? id_key(q.number) : "0";
-  std::string sql = std::string("SELECT ") + q.text + ", " + id_key(q.key) + ", " + number + " FROM " + q.table +
-                    " WHERE " + q.key + " = " + id_key(q.key);
-  if (q.number != nullptr) sql += std::string(" AND ") + q.number + " = " + number;
+  const std::optional<std::string>& number = q.number_column();
+  const std::string number_key = number ? id_key(*number) : "0";
+  std::string sql = "SELECT " + q.text() + ", " + id_key(q.key()) + ", " + number_key + " FROM " + q.table() +
+                    " WHERE " + q.key() + " = " + id_key(q.key());
+  if (number) sql += " AND " + *number + " = " + number_key;
   return sql;
+}
+
+// A name as SQL writes it, without its quotes ("[device]", "\"device\"").
+std::string unquoted(const std::string& name) {
+  if (name.size() >= 2 && name.front() == '[' && name.back() == ']') return name.substr(1, name.size() - 2);
+  if (name.size() >= 2 && (name.front() == '"' || name.front() == '`') && name.back() == name.front()) {
+    std::string inner;
+    for (std::size_t i = 1; i + 1 < name.size(); ++i) {
+      inner += name[i];
+      if (name[i] == name.front()) ++i;  // a doubled quote
+    }
+    return inner;
+  }
+  return name;
+}
+
+bool contains(const std::string& upper, const char* part) { return upper.find(part) != std::string::npos; }
+
+// True when the declared type gives the column TEXT or BLOB affinity (the
+// rules of SQLite's datatypes, in their order): a bound text is then
+// compared as it is, never converted to a number.
+bool keeps_texts(const std::string& declared_type) {
+  std::string upper = declared_type;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (contains(upper, "INT")) return false;
+  if (contains(upper, "CHAR") || contains(upper, "CLOB") || contains(upper, "TEXT")) return true;
+  return contains(upper, "BLOB") || upper.empty();
+}
+
+bool is_binary(std::string collation) {
+  for (char& c : collation) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return collation == "BINARY";
+}
+
+// True when "<key> = ?" with a bound text is exact comparison of the texts
+// in every row of the question's table.
+bool compares_texts_exactly(const sqlite::database& db, const question& q) {
+  const auto column = db.declared_column(unquoted(q.table()), unquoted(q.key()));
+  return column && keeps_texts(column->type) && is_binary(column->collation);
+}
+
+std::size_t next_serial() {
+  static std::atomic<std::size_t> serials{0};
+  return serials++;
 }
 
 }  // namespace
 
+question::question(std::string table, std::string key)
+    : serial_(next_serial()), table_(std::move(table)), key_(std::move(key)) {}
+
+count_question::count_question(std::string counted, std::string table, std::string key)
+    : question(std::move(table), std::move(key)), counted_(std::move(counted)) {}
+
+std::string count_question::statement() const {
+  return "SELECT count(" + counted_ + ") FROM " + table() + " WHERE " + key() + " = ?";
+}
+
+text_question::text_question(std::string text, std::string table, std::string key)
+    : question(std::move(table), std::move(key)), text_(std::move(text)) {}
+
+text_question::text_question(std::string text, std::string table, std::string key, std::string number_column,
+                             std::int32_t number)
+    : question(std::move(table), std::move(key)),
+      text_(std::move(text)),
+      number_column_(std::move(number_column)),
+      number_(number) {}
+
+std::string text_question::statement() const {
+  std::string sql = "SELECT " + text_ + " FROM " + table() + " WHERE " + key() + " = ?";
+  if (number_column_) sql += " AND " + *number_column_ + " = " + std::to_string(number_);
+  return sql;
+}
+
 // The rows of one statement, column 0 the answer (a count or a text) and
 // column 1 the key (an id or a moniker), for texts column 2 a second number
-// of the key, sorted by key; counts are added up per key. Texts are kept end
-// to end in one string, so that a table of many rows costs few allocations.
+// of the key, sorted by key; counts, and for texts the rows, are added up
+// per key. Texts are kept end to end in one string, so that a table of many
+// rows costs few allocations.
 class table_answers::table {
  public:
   table(const sqlite::database& db, const std::string& sql, bool text_key, bool text_answer)
@@ -49,6 +125,7 @@ class table_answers::table {
       if (text_answer_) {
         e.text = keep(rows, 0);
         e.number = rows.column_int64(2);
+        e.count = 1;
       } else {
         e.count = rows.column_int64(0);
       }
@@ -58,7 +135,7 @@ class table_answers::table {
         e.id = rows.column_int64(1);
       }
       // Rows of one key often follow each other (a table kept in the order
-      // of its key): the first row's text is the answer, and counts add up.
+      // of its key): the first row's text is kept, and counts add up.
       if (!entries_.empty() && same_key(entries_.back(), e)) {
         entries_.back().count += e.count;
         texts_.resize(texts_before);
@@ -70,7 +147,7 @@ class table_answers::table {
     if (!std::is_sorted(entries_.begin(), entries_.end(), by_key)) {
       // Stable, so that the first of equal keys is the first row read.
       std::stable_sort(entries_.begin(), entries_.end(), by_key);
-      if (!text_answer_) merge_counts();
+      merge_counts();
     }
     entries_.shrink_to_fit();
   }
@@ -85,10 +162,16 @@ class table_answers::table {
     return e != nullptr ? e->count : 0;
   }
 
-  std::optional<std::wstring_view> text(std::int64_t id, std::int64_t number) const {
+  // The text of the first row read with the id and number, and how many
+  // rows have them.
+  struct text_rows {
+    std::wstring_view text;
+    std::int64_t rows;
+  };
+  std::optional<text_rows> text(std::int64_t id, std::int64_t number) const {
     const entry* e = find({id, number, {}});
     if (e == nullptr) return std::nullopt;
-    return view(e->text);
+    return text_rows{view(e->text), e->count};
   }
 
  private:
@@ -97,7 +180,7 @@ class table_answers::table {
     std::size_t length = 0;
   };
   // One key and its answer. The text is the answer of a text table and the
-  // key of a table of counts by moniker.
+  // key of a table of counts by moniker; a text table counts rows.
   struct entry {
     std::int64_t id;
     std::int64_t number;
@@ -129,7 +212,7 @@ class table_answers::table {
     return !less(key_of(a), key_of(b)) && !less(key_of(b), key_of(a));
   }
 
-  // Rows of one key add up.
+  // Rows of one key add up; the first one's text stays.
   void merge_counts() {
     std::vector<entry> merged;
     merged.reserve(entries_.size());
@@ -180,51 +263,97 @@ class table_answers::table {
   mutable std::size_t last_ = 0;  // where the last search ended
 };
 
+// What is known of one question: its one-pass answers by id and by
+// moniker, and its per-row statement (prepared at its first need).
+struct table_answers::asked {
+  table* by_id = nullptr;
+  table* by_moniker = nullptr;
+  bool monikers_per_row = false;  // counts by moniker come from `per_row`
+  std::unique_ptr<sqlite::statement> per_row;
+  // First texts that the per-row statement gave, by id: the texts handed
+  // out stay valid until clear().
+  std::map<std::int64_t, std::optional<std::wstring>> per_row_texts;
+
+  sqlite::statement& statement(const sqlite::database& db, const std::string& sql) {
+    if (per_row == nullptr) per_row = std::make_unique<sqlite::statement>(db, sql);
+    per_row->reset();
+    return *per_row;
+  }
+};
+
 table_answers::table_answers() = default;
 table_answers::~table_answers() = default;
 
-std::size_t table_answers::address_hash::operator()(const question_address& address) const {
-  std::size_t hash = static_cast<std::size_t>(address.answers);
-  for (const char* text : address.texts) hash = hash * 31 + std::hash<const char*>()(text);
-  return hash;
+table_answers::asked& table_answers::known(const question& question) {
+  if (asked_.size() <= question.serial()) asked_.resize(question.serial() + 1);
+  std::unique_ptr<asked>& slot = asked_[question.serial()];
+  if (slot == nullptr) slot = std::make_unique<asked>();
+  return *slot;
 }
 
-template <class MakeSql>
-table_answers::table& table_answers::read(const sqlite::database& db, const question_address& address,
-                                          MakeSql make_sql) {
-  if (auto known = by_address_.find(address); known != by_address_.end()) return *known->second;
-  const std::string sql = make_sql();
+table_answers::table& table_answers::read(const sqlite::database& db, const std::string& sql, bool text_key,
+                                          bool text_answer) {
   auto found = tables_.find(sql);
   if (found == tables_.end()) {
-    auto read = std::make_unique<table>(db, sql, address.answers == kind::count_by_moniker,
-                                        address.answers == kind::text_by_id);  // a failure keeps nothing
+    auto read = std::make_unique<table>(db, sql, text_key, text_answer);  // a failure keeps nothing
     found = tables_.emplace(sql, std::move(read)).first;
   }
-  by_address_.emplace(address, found->second.get());
   return *found->second;
 }
 
 std::int64_t table_answers::count(const sqlite::database& db, const count_question& question, std::int64_t id) {
-  const question_address address{kind::count_by_id, {question.counted, question.table, question.key, nullptr}};
-  return read(db, address, [&] { return count_by_id_sql(question); }).count(id);
+  asked& a = known(question);
+  if (a.by_id == nullptr) a.by_id = &read(db, count_by_id_sql(question), false, false);
+  return a.by_id->count(id);
 }
 
 std::int64_t table_answers::count(const sqlite::database& db, const count_question& question,
                                   std::wstring_view moniker) {
-  const question_address address{kind::count_by_moniker,
-                                 {question.counted, question.table, question.key, nullptr}};
-  return read(db, address, [&] { return count_by_moniker_sql(question); }).count(moniker);
+  asked& a = known(question);
+  if (a.by_moniker == nullptr && !a.monikers_per_row) {
+    if (compares_texts_exactly(db, question)) {
+      a.by_moniker = &read(db, count_by_moniker_sql(question), true, false);
+    } else {
+      a.statement(db, question.statement());
+      a.monikers_per_row = true;
+    }
+  }
+  // The moniker as bound: up to its first zero character.
+  if (a.by_moniker != nullptr) return a.by_moniker->count(moniker.substr(0, moniker.find(L'\0')));
+
+  sqlite::statement& statement = a.statement(db, question.statement());
+  statement.bind_text(1, std::wstring(moniker));
+  const std::int64_t count = statement.step() ? statement.column_int64(0) : 0;
+  statement.reset();  // no statement stays open between questions
+  return count;
 }
 
 std::optional<std::wstring_view> table_answers::first_text(const sqlite::database& db, const text_question& question,
-                                                           std::int64_t id, std::int64_t number) {
-  const question_address address{kind::text_by_id,
-                                 {question.text, question.table, question.key, question.number}};
-  return read(db, address, [&] { return text_by_id_sql(question); }).text(id, number);
+                                                           std::int64_t id) {
+  asked& a = known(question);
+  if (a.by_id == nullptr) a.by_id = &read(db, text_by_id_sql(question), false, true);
+  const std::optional<table::text_rows> found = a.by_id->text(id, question.number());
+  if (!found) return std::nullopt;
+  if (found->rows == 1) return found->text;
+
+  auto [answer, is_new] = a.per_row_texts.try_emplace(id);
+  if (is_new) {
+    try {
+      sqlite::statement& statement = a.statement(db, question.statement());
+      statement.bind_int64(1, id);
+      if (statement.step()) answer->second = statement.column_text(0);
+      statement.reset();
+    } catch (...) {
+      a.per_row_texts.erase(answer);
+      throw;
+    }
+  }
+  if (!answer->second) return std::nullopt;
+  return std::wstring_view(*answer->second);
 }
 
 void table_answers::clear() {
-  by_address_.clear();
+  asked_.clear();
   tables_.clear();
 }
 

@@ -1,65 +1,118 @@
 #pragma once
 // Answers to the questions that the checks ask of a table once per row or
 // per device: how many rows hold a given id or moniker, and which text the
-// first row with a given id holds. Asked one at a time with "... WHERE key =
-// ?", each question is an index look-up where the key column has an index
-// and a scan of the whole table where it has none; the databases are written
-// by other programs, which need not index them, and per-row scans make a
-// verification grow with the square of the installation. So the first
-// question about a table reads the whole table in one pass, and that
-// question and every later one are answered from memory.
+// first row with a given id holds. Each question stands for one per-row
+// statement:
 //
-// A question names the parts of the per-row statement that it stands for:
+//   count_question  "SELECT count(<counted>) FROM <table> WHERE <key> = ?"
+//   text_question   "SELECT <text> FROM <table> WHERE <key> = ? [AND <number> = n]",
+//                   its first row
 //
-//   count_question  "SELECT count (<counted>) FROM <table> WHERE <key> = ?"
-//   text_question   "SELECT <text> FROM <table> WHERE <key>=? [AND <number>=n]",
-//                   first row
+// and every answer is the one that statement gives. Asked one at a time, a
+// statement is an index look-up where the key column has an index and a
+// scan of the whole table where it has none; the databases are written by
+// other programs, which need not index them, and per-row scans make a
+// verification grow with the square of the installation. So where the
+// answers are provably the statement's, the first question about a table
+// reads the whole table in one pass and answers from memory:
 //
-// The one-pass statement names the same columns in the same order, so a
-// missing table or column fails with the same SQLite message, at the first
-// question, as the per-row statement would; a table that no question is
-// asked about is never read. A failed pass is not kept: the next question
+// - By id, always: the pass keeps the rows where "<key> = CAST(<key> AS
+//   INTEGER) + 0" holds, under the integer that the cast makes. That is the
+//   statement's own comparison, with the column's affinity and collation,
+//   against a value without affinity, as a bound integer is; and a row can
+//   only equal the integer that the cast makes of it.
+// - By moniker, where the schema declares the key column of a table with
+//   TEXT or BLOB affinity (no conversion of the bound text) and the BINARY
+//   collation: there SQL's "=" on texts is exact comparison. Rows whose key
+//   holds a zero character never equal a bound text (it ends at its first
+//   zero) and are left out. A key that is not valid UTF-8 in a UTF-8
+//   database is compared after its conversion, on the safe side: the
+//   statement would not find it by a text read from another row with the
+//   same bytes.
+// - The first text: where only one row has the key (and number), it is the
+//   first row in any order. Where several have it, the statement's plan
+//   (an index it uses, or none) chooses the first, and the statement itself
+//   answers.
+//
+// Elsewhere (other affinities and collations, views) the per-row statement
+// answers, prepared once and reset for each question. The way is decided
+// for each question at its first use, from the schema.
+//
+// The one-pass statement names the same columns in the same order as the
+// per-row statement, so a missing table or column fails with the same SQLite
+// message, at the first question; a table that no question is asked about is
+// never read. A failed pass or statement is not kept: the next question
 // tries again, as the next per-row statement would.
-//
-// Each row's key is compared as the per-row statement compares it with the
-// bound value, the column's affinity included: an id with "<key> =
-// CAST(<key> AS INTEGER) + 0" (a row can only equal the integer that CAST
-// makes of it, and "+ 0" leaves the bound-like value without affinity), a
-// moniker with "<key> = CAST(<key> AS TEXT) || ''" and exact comparison of
-// the texts, as monikers are compared everywhere.
 //
 // The answers stand for the tables as they were read: verification does not
 // change the databases while it runs. clear() forgets them.
-//
-// Questions are asked once per row of large tables, so a question finds its
-// answers by the addresses of its texts, which must stay unchanged while the
-// answers are kept (string literals, as in every question of the program);
-// questions with equal texts at other addresses share the same answers.
 
-#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 #include "platform/sqlite/sqlite.h"
 
 namespace netkeep {
 
-struct count_question {
-  const char* counted;  // the column that count() counts
-  const char* table;
-  const char* key;  // the column compared with the id or moniker
+// A question, declared once by the check that asks it (at namespace scope)
+// and known to table_answers by its serial number, which no other question
+// ever has: answers cannot be confused by questions built elsewhere, only a
+// question built anew each time would read its table anew each time. Names
+// are SQL as the statement writes them ("[device]" is the column device).
+class question {
+ public:
+  question(const question&) = delete;
+  question& operator=(const question&) = delete;
+
+  std::size_t serial() const { return serial_; }
+  const std::string& table() const { return table_; }
+  const std::string& key() const { return key_; }
+
+ protected:
+  question(std::string table, std::string key);
+  ~question() = default;
+
+ private:
+  std::size_t serial_;
+  std::string table_;
+  std::string key_;  // the column compared with the id or moniker
 };
 
-struct text_question {
-  const char* text;  // the column read
-  const char* table;
-  const char* key;     // the column compared with the id
-  const char* number;  // a column compared with a small number too, or null
+class count_question : public question {
+ public:
+  count_question(std::string counted, std::string table, std::string key);
+
+  const std::string& counted() const { return counted_; }  // the column that count() counts
+  // "SELECT count(<counted>) FROM <table> WHERE <key> = ?"
+  std::string statement() const;
+
+ private:
+  std::string counted_;
+};
+
+class text_question : public question {
+ public:
+  // "SELECT <text> FROM <table> WHERE <key> = ?"
+  text_question(std::string text, std::string table, std::string key);
+  // "SELECT <text> FROM <table> WHERE <key> = ? AND <number_column> = <number>"
+  text_question(std::string text, std::string table, std::string key, std::string number_column,
+                std::int32_t number);
+
+  const std::string& text() const { return text_; }  // the column read
+  const std::optional<std::string>& number_column() const { return number_column_; }
+  std::int32_t number() const { return number_; }
+  std::string statement() const;
+
+ private:
+  std::string text_;
+  std::optional<std::string> number_column_;
+  std::int32_t number_ = 0;
 };
 
 class table_answers {
@@ -69,18 +122,16 @@ class table_answers {
   table_answers(const table_answers&) = delete;
   table_answers& operator=(const table_answers&) = delete;
 
-  // The count that the question's statement gives for the id or moniker (0
-  // when no row has it). Throws sqlite::error when the table cannot be read.
+  // The count that the question's statement gives for the id or moniker.
+  // Throws sqlite::error when the table cannot be read.
   std::int64_t count(const sqlite::database& db, const count_question& question, std::int64_t id);
   std::int64_t count(const sqlite::database& db, const count_question& question, std::wstring_view moniker);
 
-  // The text column of the first row (in the order the table is read) whose
-  // key is the id (and whose number column is `number`, when the question
-  // names one); nothing when no row has it. NULL reads as the empty text.
-  // The text stays valid until clear(). Throws sqlite::error when the table
-  // cannot be read.
+  // The text column of the statement's first row for the id; nothing when
+  // it gives none. NULL reads as the empty text. The text stays valid until
+  // clear(). Throws sqlite::error when the table cannot be read.
   std::optional<std::wstring_view> first_text(const sqlite::database& db, const text_question& question,
-                                              std::int64_t id, std::int64_t number = 0);
+                                              std::int64_t id);
 
   // Forgets every answer, so that the next question reads its table again.
   void clear();
@@ -88,24 +139,14 @@ class table_answers {
   class table;  // the answers read from one table by one statement
 
  private:
-  enum class kind { count_by_id, count_by_moniker, text_by_id };
-  // A question's kind and the addresses of its texts.
-  struct question_address {
-    kind answers;
-    std::array<const char*, 4> texts;
-    bool operator==(const question_address&) const = default;
-  };
-  struct address_hash {
-    std::size_t operator()(const question_address& address) const;
-  };
+  // What is known of one question.
+  struct asked;
 
-  // The answers of the question at `address`, read with `sql` (which it
-  // makes only when the address is new) at its first question.
-  template <class MakeSql>
-  table& read(const sqlite::database& db, const question_address& address, MakeSql make_sql);
+  asked& known(const question& question);
+  table& read(const sqlite::database& db, const std::string& sql, bool text_key, bool text_answer);
 
-  std::map<std::string, std::unique_ptr<table>, std::less<>> tables_;  // by statement
-  std::unordered_map<question_address, table*, address_hash> by_address_;
+  std::map<std::string, std::unique_ptr<table>, std::less<>> tables_;  // by one-pass statement
+  std::vector<std::unique_ptr<asked>> asked_;                         // by question serial
 };
 
 }  // namespace netkeep

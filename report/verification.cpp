@@ -20,7 +20,7 @@ std::wstring database_path(const wchar_t* file_name) {
 
 }  // namespace
 
-bool integrity_report::open_databases() {
+void integrity_report::open_databases() {
   // A missing file is an error rather than an empty run: opening it would
   // create an empty database, and reporting no problems would hide the loss.
   for (const product::database_file& file : product::database_files()) {
@@ -33,7 +33,6 @@ bool integrity_report::open_databases() {
   network_db.open(database_path(L"Network.db"));
   switching_db.open(database_path(L"Switching.db"));
   redundancy_db.open(database_path(L"DeviceRedundancy.db"));
-  return true;
 }
 
 void integrity_report::close_databases() {
@@ -44,7 +43,7 @@ void integrity_report::close_databases() {
 }
 
 void integrity_report::verify() {
-  if (!open_databases()) return;
+  open_databases();
 
   load_network_configuration(installation::key.get());
   check_site_data();

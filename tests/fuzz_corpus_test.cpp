@@ -11,6 +11,7 @@
 #include "fuzz/archive_target.h"
 #include "fuzz/configuration_target.h"
 #include "fuzz/hive_target.h"
+#include "fuzz/table_answers_target.h"
 #include "tests/support/test_installation.h"
 
 namespace netkeep::testing {
@@ -47,6 +48,14 @@ TEST(FuzzCorpus, ConfigurationInputs) {
   SKIP_ON_WINDOWS_TARGET(in_process_reason);
   const int count = replay("configuration", [](const std::string& bytes) {
     fuzz::configuration_target(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+  });
+  EXPECT_GT(count, 0);
+}
+
+TEST(FuzzCorpus, TableAnswersInputs) {
+  SKIP_ON_WINDOWS_TARGET(in_process_reason);
+  const int count = replay("table_answers", [](const std::string& bytes) {
+    EXPECT_EQ(fuzz::table_answers_target(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), "");
   });
   EXPECT_GT(count, 0);
 }

@@ -15,8 +15,8 @@ namespace {
 
 // "SELECT count([inband]) FROM inband_channel WHERE [device] = ?" and
 // "SELECT count([rowid]) FROM outofband_state WHERE [device] = ?".
-constexpr count_question inband_channels{"[inband]", "inband_channel", "[device]"};
-constexpr count_question outofband_states{"[rowid]", "outofband_state", "[device]"};
+const count_question inband_channels{"[inband]", "inband_channel", "[device]"};
+const count_question outofband_states{"[rowid]", "outofband_state", "[device]"};
 
 }  // namespace
 

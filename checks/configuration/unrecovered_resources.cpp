@@ -18,7 +18,7 @@ namespace netkeep {
 namespace {
 
 // "SELECT moniker FROM managed_device_map WHERE id = ?", the first row.
-constexpr text_question moniker_of_device{"moniker", "managed_device_map", "id", nullptr};
+const text_question moniker_of_device{"moniker", "managed_device_map", "id"};
 
 }  // namespace
 

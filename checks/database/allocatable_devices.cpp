@@ -32,8 +32,8 @@ struct accepted_entry_hash {
 
 // "SELECT count (allocation) FROM device_allocation WHERE moniker = ?" and
 // "SELECT count (device_moniker) FROM unrecovered_device WHERE device_moniker = ?".
-constexpr count_question device_allocations{"allocation", "device_allocation", "moniker"};
-constexpr count_question unrecovered_devices{"device_moniker", "unrecovered_device", "device_moniker"};
+const count_question device_allocations{"allocation", "device_allocation", "moniker"};
+const count_question unrecovered_devices{"device_moniker", "unrecovered_device", "device_moniker"};
 
 // True when an allocation or an unrecovered device record still uses the
 // moniker; both counts are always taken.

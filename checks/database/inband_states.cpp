@@ -19,22 +19,24 @@ namespace {
 struct inband_device_role {
   const wchar_t* text;        // in problem texts and the repair's description
   const wchar_t* line_label;  // a line of the mismatch text
-  text_question query;        // reads the role's moniker of one inband, with `number`
+  const text_question* query;  // reads the role's moniker of one inband
   const char* column;         // the inband_channel column that holds it
   std::int32_t number;        // the inband_channel number that holds it
 };
 
 // "SELECT device      FROM inband_channel WHERE inband=? AND number=<n>" and
 // "SELECT home_device FROM inband_channel WHERE inband=? AND number=<n>".
-constexpr text_question managed_devices{"device", "inband_channel", "inband", "number"};
-constexpr text_question home_devices{"home_device", "inband_channel", "inband", "number"};
+const text_question managed_modulators{"device", "inband_channel", "inband", "number", 0};
+const text_question managed_demodulators{"device", "inband_channel", "inband", "number", 1};
+const text_question home_demodulators{"home_device", "inband_channel", "inband", "number", 0};
+const text_question home_modulators{"home_device", "inband_channel", "inband", "number", 1};
 
 // Always processed in this order.
-constexpr std::array<inband_device_role, 4> inband_device_roles = {{
-    {L"managed modulator", L"    Managed modulator '", managed_devices, "device", 0},
-    {L"managed demodulator", L"    Managed demodulator '", managed_devices, "device", 1},
-    {L"home demodulator", L"    Home demodulator '", home_devices, "home_device", 0},
-    {L"home modulator", L"    Home modulator '", home_devices, "home_device", 1},
+const std::array<inband_device_role, 4> inband_device_roles = {{
+    {L"managed modulator", L"    Managed modulator '", &managed_modulators, "device", 0},
+    {L"managed demodulator", L"    Managed demodulator '", &managed_demodulators, "device", 1},
+    {L"home demodulator", L"    Home demodulator '", &home_demodulators, "home_device", 0},
+    {L"home modulator", L"    Home modulator '", &home_modulators, "home_device", 1},
 }};
 constexpr std::size_t managed_modulator = 0;
 constexpr std::size_t managed_demodulator = 1;
@@ -46,7 +48,7 @@ constexpr std::size_t home_modulator = 3;
 // no device. The text stays valid while the report's answers are kept.
 std::wstring_view inband_query(integrity_report& report, const inband_device_role& role, std::int64_t inband_id) {
   const std::wstring_view moniker =
-      report.switching_answers.first_text(report.switching_db, role.query, inband_id, role.number)
+      report.switching_answers.first_text(report.switching_db, *role.query, inband_id)
           .value_or(std::wstring_view());
   return moniker == L"(none)" ? std::wstring_view() : moniker;
 }

@@ -12,7 +12,7 @@ namespace netkeep {
 namespace {
 
 // "SELECT moniker FROM managed_device_map WHERE id=?", the first row.
-constexpr text_question moniker_of_device{"moniker", "managed_device_map", "id", nullptr};
+const text_question moniker_of_device{"moniker", "managed_device_map", "id"};
 
 // The allocation space of a satellite: the first one recorded for it.
 const std::int64_t* first_allocation_space(const std::multimap<std::int64_t, std::int64_t>& satellite_allocation_spaces,

@@ -15,7 +15,7 @@ namespace {
 // The Switching tables that refer to a managed device by its id, asked in
 // this order ("SELECT count (<counted>) FROM <table> WHERE <key> = ?"); an
 // entry that one of them still uses must not be deleted.
-constexpr std::array<count_question, 11> device_references = {{
+const std::array<count_question, 11> device_references = {{
     {"device_id", "managed_device_modcod_map", "device_id"},
     {"managed_device", "bandwidth_reservation", "managed_device"},
     {"allocator", "allocation", "allocator"},

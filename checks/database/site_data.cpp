@@ -12,7 +12,7 @@ namespace netkeep {
 namespace {
 
 // "SELECT count (id) FROM inband_state WHERE id=?"
-constexpr count_question inband_state_rows{"id", "inband_state", "id"};
+const count_question inband_state_rows{"id", "inband_state", "id"};
 
 }  // namespace
 

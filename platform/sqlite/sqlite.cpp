@@ -28,6 +28,17 @@ void database::close() {
   handle_ = nullptr;
 }
 
+std::optional<database::column_declaration> database::declared_column(const std::string& table,
+                                                                      const std::string& column) const {
+  const char* type = nullptr;
+  const char* collation = nullptr;
+  if (sqlite3_table_column_metadata(handle_, nullptr, table.c_str(), column.c_str(), &type, &collation, nullptr,
+                                    nullptr, nullptr) != SQLITE_OK) {
+    return std::nullopt;
+  }
+  return column_declaration{type != nullptr ? type : "", collation != nullptr ? collation : "BINARY"};
+}
+
 void database::exec(const std::string& sql) {
   char* message = nullptr;
   if (sqlite3_exec(handle_, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
@@ -70,11 +81,8 @@ void statement::bind_int(int index, std::int32_t value) { sqlite3_bind_int(handl
 void statement::bind_int64(int index, std::int64_t value) { sqlite3_bind_int64(handle_, index, value); }
 
 void statement::bind_text(int index, const std::wstring& value) {
-  std::u16string text = netkeep::text::to_utf16(value);
-  // Bound with its length rather than up to a terminator, so that a text with
-  // an embedded zero character is matched whole.
-  sqlite3_bind_text16(handle_, index, text.data(), static_cast<int>(text.size() * sizeof(char16_t)),
-                      SQLITE_TRANSIENT);
+  const std::u16string text = netkeep::text::to_utf16(value);
+  sqlite3_bind_text16(handle_, index, text.c_str(), -1, SQLITE_TRANSIENT);
 }
 
 void statement::bind_blob(int index, const void* data, std::size_t size) {
@@ -103,12 +111,16 @@ std::wstring statement::column_text(int index) const {
 void statement::append_column_text(int index, std::wstring& out) const {
   const void* text = sqlite3_column_text16(handle_, index);
   if (text == nullptr) return;
-  const std::size_t units = static_cast<std::size_t>(sqlite3_column_bytes16(handle_, index)) / 2;
-  if (out.empty()) out.reserve(units);
-  netkeep::text::append_from_utf16(out, std::u16string_view(static_cast<const char16_t*>(text), units));
+  // SQLite ends the text with a zero character; it is read up to the first
+  // one, as a terminated wide string is.
+  const std::u16string_view whole(static_cast<const char16_t*>(text));
+  if (out.empty()) out.reserve(whole.size());
+  netkeep::text::append_from_utf16(out, whole);
 }
 
-transaction::transaction(database& db) : db_(db) { db_.exec("BEGIN TRANSACTION"); }
+transaction::transaction(database& db, bool exclusive) : db_(db) {
+  db_.exec(exclusive ? "BEGIN EXCLUSIVE TRANSACTION" : "BEGIN TRANSACTION");
+}
 
 transaction::~transaction() {
   if (committed_) return;

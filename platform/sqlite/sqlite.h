@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -39,6 +40,16 @@ class database {
   // Runs SQL text without a row callback.
   void exec(const std::string& sql);
 
+  // The declared type (empty when none) and the collation of a column of a
+  // table, as the schema declares them; nothing when `table` is not a table
+  // of the connection (a view, or missing) or has no such column. Names are
+  // given without quotes.
+  struct column_declaration {
+    std::string type;
+    std::string collation;
+  };
+  std::optional<column_declaration> declared_column(const std::string& table, const std::string& column) const;
+
   bool is_open() const { return handle_ != nullptr; }
   sqlite3* handle() const { return handle_; }
 
@@ -64,13 +75,15 @@ class statement {
   void reset();
 
   // Parameter indexes are 1-based. Results of the bindings are not checked:
-  // a failed binding shows at the next step.
+  // a failed binding shows at the next step. A text is bound up to its
+  // first zero character, as a terminated wide string is.
   void bind_int(int index, std::int32_t value);
   void bind_int64(int index, std::int64_t value);
   void bind_text(int index, const std::wstring& value);
   void bind_blob(int index, const void* data, std::size_t size);
 
-  // Column indexes are 0-based. NULL reads as 0 or as the empty text.
+  // Column indexes are 0-based. NULL reads as 0 or as the empty text; a text
+  // ends at its first zero character, as a terminated wide string does.
   std::int32_t column_int(int index) const;
   std::int64_t column_int64(int index) const;
   // The first result column named exactly `name`; throws
@@ -84,11 +97,13 @@ class statement {
   sqlite3_stmt* handle_ = nullptr;
 };
 
-// "BEGIN TRANSACTION" on construction; "ROLLBACK TRANSACTION" on
+// "BEGIN TRANSACTION" (with `exclusive`, "BEGIN EXCLUSIVE TRANSACTION",
+// which waits for no reader or writer of another connection but fails with
+// "database is locked") on construction; "ROLLBACK TRANSACTION" on
 // destruction unless commit was called (a failing rollback is not passed on).
 class transaction {
  public:
-  explicit transaction(database& db);
+  explicit transaction(database& db, bool exclusive = false);
   transaction(const transaction&) = delete;
   transaction& operator=(const transaction&) = delete;
   ~transaction();

@@ -382,4 +382,10 @@ void flush_key(raw_key key) {
   if (state().changed) write_back(state());
 }
 
+void check_write_back(raw_key key) {
+  session_use use;
+  key_of(key, 0);
+  check_hive_replaceable(state().file);
+}
+
 }  // namespace win32::registry

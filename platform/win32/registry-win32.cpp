@@ -92,4 +92,6 @@ std::uint32_t enum_value_with_data(raw_key key, std::uint32_t index, std::wstrin
 
 void flush_key(raw_key key) { check(static_cast<std::uint32_t>(RegFlushKey(to_hkey(key)))); }
 
+void check_write_back(raw_key) {}
+
 }  // namespace win32::registry

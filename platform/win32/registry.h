@@ -121,6 +121,14 @@ std::uint32_t enum_value_with_data(raw_key key, std::uint32_t index, std::wstrin
 // writes itself back here (and when its last open key is closed).
 void flush_key(raw_key key);
 
+// Fails, before any change is made through `key`, when flush_key could not
+// make changes durable. The file-backed hive throws std::runtime_error (the
+// write-back's own message) when its folder does not take the write-back's
+// temporary file: a read-only file system, a folder without write
+// permission. The Windows registry writes its changes itself: nothing to
+// check.
+void check_write_back(raw_key key);
+
 // Deletes every subkey of `key`, depth first; the key itself and its values
 // stay. An enumeration that fails ends the deletion without error.
 void delete_subkeys(raw_key key);

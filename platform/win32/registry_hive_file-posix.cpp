@@ -38,6 +38,17 @@ class file_descriptor {
   int fd_;
 };
 
+// Runs `use` on a replacement of the hive file; its failures name the file.
+template <class Use>
+void with_replacement(const std::filesystem::path& file, Use use) {
+  try {
+    netkeep::files::replacement_file out(file);
+    use(out);
+  } catch (const std::filesystem::filesystem_error& failure) {
+    fail("cannot write the registry file", file, failure.code());
+  }
+}
+
 }  // namespace
 
 std::optional<std::string> read_hive_file(const std::filesystem::path& file) {
@@ -62,14 +73,15 @@ std::optional<std::string> read_hive_file(const std::filesystem::path& file) {
   return bytes;
 }
 
+void check_hive_replaceable(const std::filesystem::path& file) {
+  with_replacement(file, [](netkeep::files::replacement_file&) {});  // removed unused
+}
+
 void replace_hive_file(const std::filesystem::path& file, std::string_view contents) {
-  try {
-    netkeep::files::replacement_file out(file);
+  with_replacement(file, [contents](netkeep::files::replacement_file& out) {
     out.stream().write(contents.data(), static_cast<std::streamsize>(contents.size()));
     out.commit();
-  } catch (const std::filesystem::filesystem_error& failure) {
-    fail("cannot write the registry file", file, failure.code());
-  }
+  });
 }
 
 hive_lock hive_lock::acquire(const std::filesystem::path& hive) {

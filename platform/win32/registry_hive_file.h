@@ -20,6 +20,12 @@ std::optional<std::string> read_hive_file(const std::filesystem::path& file);
 // std::runtime_error("cannot write the registry file <file>: <reason>").
 void replace_hive_file(const std::filesystem::path& file, std::string_view contents);
 
+// Fails as replace_hive_file would when the temporary file of a replacement
+// cannot be created beside the file or given its owner and mode (a
+// read-only file system, a folder without write permission): creates that
+// temporary file and removes it again. Changes nothing.
+void check_hive_replaceable(const std::filesystem::path& file);
+
 // An exclusive advisory lock (flock) on the sidecar file "<hive>.lock" in
 // the hive's folder, held while the object lives. The sidecar is never
 // removed: removing it would let two processes lock different files.
