@@ -69,6 +69,14 @@ struct integrity_report {
     std::int64_t converter_id;
   };
 
+  // The names of the keys that one antenna entry was read from: its
+  // satellite's key below "Bandwidth\Satellites" and its own key below the
+  // satellite's "Antennas". Repairs open these names, as read.
+  struct antenna_key_names {
+    std::wstring satellite;
+    std::wstring antenna;
+  };
+
   // One row of bandwidth_reservation as the reservation check holds it.
   struct reservation_entry {
     std::int64_t allocation_space;
@@ -93,6 +101,9 @@ struct integrity_report {
   std::multimap<std::int64_t, std::wstring> antenna_names;
   // Inband id -> site id, from the registry's site inband properties.
   std::map<std::int64_t, std::int64_t> inband_sites;
+  // Inband id -> the name of the site key (below "Network\Properties") that
+  // the entry of inband_sites was read from.
+  std::map<std::int64_t, std::wstring> inband_site_keys;
   // Managed antenna id -> satellite of its inband's home devices.
   std::map<std::int64_t, std::int64_t> antenna_home_satellites;
   // Device moniker -> its place, one entry per moniker value read.
@@ -103,6 +114,9 @@ struct integrity_report {
   std::multimap<std::wstring, std::int64_t, moniker_less> managed_device_ids;
   // Antenna id -> satellite id, one entry per antenna key read.
   antenna_satellite_table antenna_satellites;
+  // Antenna id -> satellite id and the key names read, entry for entry as
+  // in antenna_satellites.
+  std::multimap<std::int64_t, std::pair<std::int64_t, antenna_key_names>> antenna_keys;
   // The ids of the allocation_space table.
   std::set<std::int64_t> allocation_space_ids;
   // Satellite id -> allocation space id, and the same pairs the other way.
@@ -176,12 +190,14 @@ struct integrity_report {
 
   // Reads "Bandwidth\Satellites" below the installation key into
   // satellite_names, satellite_allocation_spaces, allocation_space_satellites,
-  // antenna_names, antenna_satellites and rf_devices. A satellite without a
-  // sound allocation space identifier and a moniker value that is not a
-  // string are added as problems; any other registry failure throws
-  // win32::error. A missing "Bandwidth\Satellites" reads as no network.
+  // antenna_names, antenna_satellites, antenna_keys and rf_devices. A
+  // satellite without a sound allocation space identifier and a moniker
+  // value that is not a string are added as problems; any other registry
+  // failure throws win32::error. A missing "Bandwidth\Satellites" reads as
+  // no network.
   void load_network_configuration(win32::registry::raw_key installation_key);
-  // Reads "Network\Properties" below the installation key into inband_sites.
+  // Reads "Network\Properties" below the installation key into inband_sites
+  // and inband_site_keys.
   void load_inband_properties(win32::registry::raw_key installation_key);
   // The satellite's name, else its id in decimal.
   std::wstring satellite_label(std::int64_t satellite_id) const;
@@ -229,8 +245,9 @@ struct integrity_report {
 
   // Antennas that `table` (antenna_satellites) lists under several
   // satellites, in runs of entries for which `same_antenna` holds. When
-  // antenna_home_satellites names the antenna's satellite, the repair
-  // deletes the antenna from every other listed satellite.
+  // antenna_home_satellites names one of the listed satellites, the repair
+  // deletes the antenna's keys (antenna_keys) below every other listed
+  // satellite; otherwise the problem is uncorrectable.
   using antenna_satellite_predicate =
       std::function<bool(const antenna_satellite_table::value_type&, const antenna_satellite_table::value_type&)>;
   void check_shared_antennas(const antenna_satellite_table& table, const antenna_satellite_predicate& same_antenna);

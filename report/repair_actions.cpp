@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+#include "checks/configuration/key_numbers.h"
 #include "platform/installation/installation.h"
 #include "platform/sqlite/sqlite.h"
 #include "platform/win32/registry.h"
@@ -55,6 +56,27 @@ constexpr const wchar_t* inband_property_key = L"{41D79A62-C53D-45DB-8F45-F44649
 constexpr unsigned char inband_property_guid[16] = {0x62, 0x9A, 0xD7, 0x41, 0x3D, 0xC5, 0xDB, 0x45,
                                                     0x8F, 0x45, 0xF4, 0x46, 0x49, 0xE2, 0x7B, 0xB6};
 
+constexpr const wchar_t* sites_key = L"Network\\Properties";
+// The name buffer of the loading's enumerations, terminator included.
+constexpr std::uint32_t name_buffer_chars = 128;
+
+// Whether a site key below `sites` other than `site_key` that names the same
+// site id ("07" and "7") holds an inband property. The subkeys are
+// enumerated as the loading enumerates them.
+bool other_site_key_holds_inband(win32::registry::raw_key sites, std::int64_t site_id, const std::wstring& site_key) {
+  std::wstring name;
+  for (std::uint32_t index = 0;; ++index) {
+    if (win32::registry::enum_key(sites, index, name, name_buffer_chars) != win32::error_success) return false;
+    if (name == site_key || key_number64(name) != site_id) continue;
+    try {
+      win32::registry::open_key(sites, name + L"\\" + inband_property_key, win32::registry::generic_read);
+      return true;
+    } catch (const win32::error&) {
+      // This key of the site holds no inband property.
+    }
+  }
+}
+
 }  // namespace
 
 repair_action clear_inband_channel_binding(std::wstring role, std::string column, std::int64_t inband_id,
@@ -97,21 +119,20 @@ repair_action clear_logical_link(std::wstring device, std::int64_t group, std::i
       });
 }
 
-repair_action delete_inband_property(std::int64_t site_id, integrity_report* report) {
+repair_action delete_inband_property(std::int64_t site_id, std::wstring site_key, integrity_report* report) {
   return make_action(
       integrity_report::edits_registry | integrity_report::edits_network_db,
       [site_id](std::wostream& out) {
         out << L"Delete the inband property entry for the site with the id " << site_id;
       },
-      [site_id, report] {
+      [site_id, site_key, report] {
+        registry_key sites =
+            win32::registry::open_key(installation::key.get(), sites_key, win32::registry::generic_read);
         {
-          // The whole 64-bit id names the key: a cut-down id could name
-          // another site's key.
-          registry_key site = win32::registry::open_key(
-              installation::key.get(), L"Network\\Properties\\" + std::to_wstring(site_id),
-              win32::registry::generic_write);
+          registry_key site = win32::registry::open_key(sites.get(), site_key, win32::registry::generic_write);
           win32::registry::delete_key(site.get(), inband_property_key);
         }
+        if (other_site_key_holds_inband(sites.get(), site_id, site_key)) return;
         sqlite::statement remove(report->network_db, "DELETE FROM property WHERE id=? and property_name=?");
         remove.bind_int64(1, site_id);
         remove.bind_blob(2, inband_property_guid, sizeof inband_property_guid);
@@ -119,9 +140,10 @@ repair_action delete_inband_property(std::int64_t site_id, integrity_report* rep
       });
 }
 
-repair_action delete_antenna(std::int64_t antenna_id, std::vector<std::int64_t> satellite_ids) {
+repair_action delete_antenna(std::int64_t antenna_id, std::vector<std::int64_t> satellite_ids,
+                             std::vector<integrity_report::antenna_key_names> keys) {
   return make_action(
-      satellite_ids.empty() ? 0u : unsigned{integrity_report::edits_registry},
+      keys.empty() ? 0u : unsigned{integrity_report::edits_registry},
       [antenna_id, satellite_ids](std::wostream& out) {
         out << L"Delete the antenna the id " << antenna_id << L" from the satellite(s) with the id(s) ";
         for (std::size_t i = 0; i < satellite_ids.size(); ++i) {
@@ -129,20 +151,17 @@ repair_action delete_antenna(std::int64_t antenna_id, std::vector<std::int64_t> 
           out << satellite_ids[i];
         }
       },
-      [antenna_id, satellite_ids] {
-        const std::wstring antenna_name = std::to_wstring(antenna_id);
-        for (std::int64_t satellite_id : satellite_ids) {
+      [keys] {
+        for (const integrity_report::antenna_key_names& key : keys) {
           registry_key antennas = win32::registry::open_key(
               win32::registry::local_machine(),
-              std::wstring(installation::key_path) + L"\\Bandwidth\\Satellites\\" + std::to_wstring(satellite_id) +
-                  L"\\Antennas",
+              std::wstring(installation::key_path) + L"\\Bandwidth\\Satellites\\" + key.satellite + L"\\Antennas",
               win32::registry::generic_all);
           {
-            registry_key antenna =
-                win32::registry::open_key(antennas.get(), antenna_name, win32::registry::generic_all);
+            registry_key antenna = win32::registry::open_key(antennas.get(), key.antenna, win32::registry::generic_all);
             win32::registry::delete_subkeys(antenna.get());
           }
-          win32::registry::delete_key(antennas.get(), antenna_name);
+          win32::registry::delete_key(antennas.get(), key.antenna);
         }
       });
 }

@@ -27,13 +27,17 @@ repair_action clear_logical_link(std::wstring device, std::int64_t group, std::i
                                  integrity_report* report, std::wstring logical_link);
 
 // "Delete the inband property entry for the site with the id <site>";
-// deletes the site's inband property key from the registry, then its row
-// in Network.db's property table.
-repair_action delete_inband_property(std::int64_t site_id, integrity_report* report);
+// deletes the inband property key below the site key `site_key` (the name
+// as read, below "Network\Properties"), then the site's row in Network.db's
+// property table, unless another site key of the same site id still holds
+// an inband property: the row is then that key's.
+repair_action delete_inband_property(std::int64_t site_id, std::wstring site_key, integrity_report* report);
 
 // "Delete the antenna the id <antenna> from the satellite(s) with the id(s)
-// <ids>"; deletes the antenna's key with its subtree below each satellite.
-repair_action delete_antenna(std::int64_t antenna_id, std::vector<std::int64_t> satellite_ids);
+// <ids>"; deletes each of the antenna keys `keys` (names as read) with its
+// subtree.
+repair_action delete_antenna(std::int64_t antenna_id, std::vector<std::int64_t> satellite_ids,
+                             std::vector<integrity_report::antenna_key_names> keys);
 
 // "Delete the managed device entry with the id <id>".
 repair_action delete_managed_device_entry(std::int64_t managed_device_id, integrity_report* report);

@@ -77,11 +77,11 @@ TEST_F(RepairActions, DescriptionsAreExactAndChangeNothing) {
             L"Clear managed modulator binding for the site with the id 3.");
   EXPECT_EQ(describe(clear_logical_link(L"12", 3, 4, &report, L"LINK-1")),
             L"Clear logical link for device 12in group 3 slot4.");
-  EXPECT_EQ(describe(delete_inband_property(-4294967297, &report)),
+  EXPECT_EQ(describe(delete_inband_property(-4294967297, L"-1", &report)),
             L"Delete the inband property entry for the site with the id -4294967297");
-  EXPECT_EQ(describe(delete_antenna(7, {1, 2})),
+  EXPECT_EQ(describe(delete_antenna(7, {1, 2}, {})),
             L"Delete the antenna the id 7 from the satellite(s) with the id(s) 1, 2");
-  EXPECT_EQ(describe(delete_antenna(7, {9})), L"Delete the antenna the id 7 from the satellite(s) with the id(s) 9");
+  EXPECT_EQ(describe(delete_antenna(7, {9}, {{L"9", L"7"}})), L"Delete the antenna the id 7 from the satellite(s) with the id(s) 9");
   EXPECT_EQ(describe(delete_managed_device_entry(5, &report)), L"Delete the managed device entry with the id 5");
   EXPECT_EQ(describe(delete_unrecovered_resources(100, 5, &report)),
             L"Delete the unrecovered resources on the allocation space with the id 100 associated with the managed "
@@ -246,14 +246,14 @@ TEST_F(RegistryRepairActions, DeleteInbandPropertyRemovesTheKeyAndTheRowOfThatSi
                    " (5, x'00000000000000000000000000000000', x'01'),"
                    " (4294967301, x'629AD7413DC5DB458F45F44649E27BB6', x'0d');");
 
-  apply(delete_inband_property(4294967301, &report));
+  apply(delete_inband_property(4294967301, L"4294967301", &report));
   EXPECT_FALSE(key_exists(L"Network\\Properties\\4294967301\\" + text::from_utf8(inband_property)));
   EXPECT_TRUE(key_exists(L"Network\\Properties\\4294967301"));
   EXPECT_TRUE(key_exists(L"Network\\Properties\\5\\" + text::from_utf8(inband_property)));
   EXPECT_EQ(installation.query("Network.db", "SELECT id, hex(property_name) FROM property ORDER BY id, property_name"),
             (rows{"5|00000000000000000000000000000000", "5|629AD7413DC5DB458F45F44649E27BB6"}));
 
-  apply(delete_inband_property(5, &report));
+  apply(delete_inband_property(5, L"5", &report));
   EXPECT_FALSE(key_exists(L"Network\\Properties\\5\\" + text::from_utf8(inband_property)));
   EXPECT_TRUE(key_exists(L"Network\\Properties\\5\\Other"));
   EXPECT_EQ(installation.query("Network.db", "SELECT id, hex(property_name) FROM property"),
@@ -268,13 +268,13 @@ TEST_F(RegistryRepairActions, DeleteInbandPropertyFailsBeforeTheRowWhenTheKeyCan
   locate(testing::section("Network\\Properties\\5\\" + inband_property + "\\Nested") + "\n\n");
   installation.sql("Network.db", "INSERT INTO property VALUES (5, x'629AD7413DC5DB458F45F44649E27BB6', x'0c');");
   try {
-    apply(delete_inband_property(5, &report));
+    apply(delete_inband_property(5, L"5", &report));
     FAIL() << "no exception";
   } catch (const win32::error& e) {
     EXPECT_EQ(e.code, win32::error_access_denied);
   }
   try {
-    apply(delete_inband_property(6, &report));
+    apply(delete_inband_property(6, L"6", &report));
     FAIL() << "no exception";
   } catch (const win32::error& e) {
     EXPECT_EQ(e.code, win32::error_file_not_found);
@@ -292,7 +292,7 @@ std::string antenna_tree(const std::string& satellite, const std::string& antenn
 TEST_F(RegistryRepairActions, DeleteAntennaRemovesTheWholeSubtreeBelowEachSatellite) {
   locate(antenna_tree("1", "7") + antenna_tree("1", "8") + antenna_tree("2", "7") + antenna_tree("3", "7"));
 
-  apply(delete_antenna(7, {1, 2}));
+  apply(delete_antenna(7, {1, 2}, {{L"1", L"7"}, {L"2", L"7"}}));
   EXPECT_FALSE(key_exists(L"Bandwidth\\Satellites\\1\\Antennas\\7"));
   EXPECT_FALSE(key_exists(L"Bandwidth\\Satellites\\2\\Antennas\\7"));
   EXPECT_TRUE(key_exists(L"Bandwidth\\Satellites\\2\\Antennas"));
@@ -309,7 +309,7 @@ TEST_F(RegistryRepairActions, DeleteAntennaStopsAtTheFirstSatelliteWithoutIt) {
   locate(antenna_tree("3", "7") + antenna_tree("5", "7") + testing::section("Bandwidth\\Satellites\\4\\Antennas") +
          "\n\n");
   try {
-    apply(delete_antenna(7, {3, 4, 5}));
+    apply(delete_antenna(7, {3, 4, 5}, {{L"3", L"7"}, {L"4", L"7"}, {L"5", L"7"}}));
     FAIL() << "no exception";
   } catch (const win32::error& e) {
     EXPECT_EQ(e.code, win32::error_file_not_found);

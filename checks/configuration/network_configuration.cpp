@@ -162,10 +162,12 @@ void read_converters(integrity_report& report, device_places& places, registry::
 }
 
 void read_antenna(integrity_report& report, device_places& places, registry::raw_key antenna,
-                  std::int64_t satellite_id, const std::wstring& antenna_name) {
+                  std::int64_t satellite_id, const std::wstring& satellite_name, const std::wstring& antenna_name) {
   const std::int64_t antenna_id = key_number32(antenna_name);
   report.antenna_names.emplace(antenna_id, read_text(antenna, L"Name", antenna_name_bytes).text);
   report.antenna_satellites.emplace(antenna_id, satellite_id);
+  report.antenna_keys.emplace(antenna_id,
+                              std::pair(satellite_id, integrity_report::antenna_key_names{satellite_name, antenna_name}));
   read_converters(report, places, antenna, satellite_id, antenna_id, true);
   read_converters(report, places, antenna, satellite_id, antenna_id, false);
 }
@@ -185,7 +187,7 @@ void integrity_report::load_network_configuration(win32::registry::raw_key insta
     if (!antennas) return;
     for_each_subkey(antennas.get(), [&](const std::wstring& antenna_name) {
       registry::key_handle antenna = registry::open_key(antennas.get(), antenna_name, registry::generic_read);
-      read_antenna(*this, places, antenna.get(), satellite_id, antenna_name);
+      read_antenna(*this, places, antenna.get(), satellite_id, satellite_name, antenna_name);
     });
   });
   enter_device_places(rf_devices, places);
@@ -200,7 +202,9 @@ void integrity_report::load_inband_properties(win32::registry::raw_key installat
     if (!property) return;
     // Neither the type nor the characters of this id are examined.
     const std::wstring inband = read_text(property.get(), L"Id", identifier_bytes).text;
-    inband_sites.emplace(key_number64(inband), key_number64(site_name));
+    // The first site key read for an inband wins, with its name.
+    const std::int64_t inband_id = key_number64(inband);
+    if (inband_sites.emplace(inband_id, key_number64(site_name)).second) inband_site_keys.emplace(inband_id, site_name);
   });
 }
 

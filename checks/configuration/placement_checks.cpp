@@ -36,12 +36,28 @@ void integrity_report::check_shared_antennas(const antenna_satellite_table& tabl
     const std::int64_t home_satellite = home->second;
     description << L"\n    According to inband home states, the correct satellite for this antenna is '"
                 << satellite_label(home_satellite) << L".";
-    // Every listing under another satellite goes, once per listing.
+    // A home satellite that does not list the antenna leaves no listing
+    // that is known to be right: removing them all would lose the antenna.
+    bool home_listed = false;
     std::vector<std::int64_t> other_satellites;
     for (iterator i = first; i != end; ++i) {
-      if (i->second != home_satellite) other_satellites.push_back(i->second);
+      if (i->second == home_satellite) {
+        home_listed = true;
+      } else {
+        other_satellites.push_back(i->second);
+      }
     }
-    add_problem(description.str(), delete_antenna(antenna_id, std::move(other_satellites)));
+    if (!home_listed) {
+      add_problem(description.str());
+      return;
+    }
+    // Every listing under another satellite goes, once per key read.
+    std::vector<antenna_key_names> other_keys;
+    const auto [keys, keys_end] = antenna_keys.equal_range(antenna_id);
+    for (auto key = keys; key != keys_end; ++key) {
+      if (key->second.first != home_satellite) other_keys.push_back(key->second.second);
+    }
+    add_problem(description.str(), delete_antenna(antenna_id, std::move(other_satellites), std::move(other_keys)));
   });
 }
 

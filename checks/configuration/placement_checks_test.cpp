@@ -31,6 +31,8 @@ void add_antenna(integrity_report& report, std::int64_t antenna_id, const std::w
                  std::int64_t satellite_id) {
   report.antenna_names.insert({antenna_id, name});
   report.antenna_satellites.insert({antenna_id, satellite_id});
+  report.antenna_keys.insert(
+      {antenna_id, {satellite_id, {std::to_wstring(satellite_id), std::to_wstring(antenna_id)}}});
 }
 
 class SharedAntennas : public testing::check_test {
@@ -63,10 +65,11 @@ TEST_F(SharedAntennas, UnknownHomeSatelliteIsUncorrectable) {
 }
 
 TEST_F(SharedAntennas, TheActionListsEveryOtherListingAndNeverTheHome) {
-  // Satellite 9 has no name; the home satellite is none of the listed ones.
+  // Satellite 9 has no name.
   add_antenna(report, 8, L"East", 1);
   add_antenna(report, 8, L"East-2", 9);
   add_antenna(report, 8, L"East", 1);
+  add_antenna(report, 8, L"East", 3);
   report.antenna_home_satellites[8] = 3;
   // Antenna keys "5" and "05" below the home satellite: nothing to delete.
   add_antenna(report, 5, L"West", 2);
@@ -82,10 +85,22 @@ TEST_F(SharedAntennas, TheActionListsEveryOtherListingAndNeverTheHome) {
                 {L"The antenna 'West aka West' is associated with multiple satellites. The involved satellites are "
                  L"'B' and 'B'.\n    According to inband home states, the correct satellite for this antenna is 'B.",
                  L"Delete the antenna the id 5 from the satellite(s) with the id(s) "},
-                {L"The antenna 'East aka East-2 aka East' is associated with multiple satellites. The involved "
-                 L"satellites are 'A', '9' and 'A'.\n    According to inband home states, the correct satellite for "
-                 L"this antenna is 'C.",
+                {L"The antenna 'East aka East-2 aka East aka East' is associated with multiple satellites. The "
+                 L"involved satellites are 'A', '9', 'A' and 'C'.\n    According to inband home states, the correct "
+                 L"satellite for this antenna is 'C.",
                  L"Delete the antenna the id 8 from the satellite(s) with the id(s) 1, 9, 1"}}));
+}
+
+TEST_F(SharedAntennas, AHomeSatelliteThatDoesNotListTheAntennaLeavesItAlone) {
+  add_antenna(report, 8, L"East", 1);
+  add_antenna(report, 8, L"East", 2);
+  report.antenna_home_satellites[8] = 3;
+  check_antennas(report);
+  EXPECT_EQ(problems(), (std::vector<listed_problem>{
+                            {L"The antenna 'East aka East' is associated with multiple satellites. The involved "
+                             L"satellites are 'A' and 'B'.\n    According to inband home states, the correct "
+                             L"satellite for this antenna is 'C.",
+                             L""}}));
 }
 
 TEST_F(SharedAntennas, AnEmptyPredicateEndsTheCheck) {

@@ -47,14 +47,16 @@ bool moniker_still_referenced(integrity_report& report, const std::wstring& moni
 
 void integrity_report::check_allocatable_devices() {
   std::unordered_set<accepted_entry, accepted_entry_hash> accepted;
-  // Columns by position: 0 allocation_space, 2 moniker, then rowid last.
+  // Columns by position: 0 allocation_space, 2 moniker, and the rowid last,
+  // whatever the number of the table's columns.
   sqlite::statement rows(switching_db, "SELECT *,rowid FROM allocatable_device");
+  const int row_id_column = rows.column_count() - 1;
   std::wstring moniker;
   while (rows.step()) {
     const std::int64_t space = rows.column_int64(0);
     moniker.clear();
     rows.append_column_text(2, moniker);
-    const std::int64_t row_id = rows.column_int64(5);
+    const std::int64_t row_id = rows.column_int64(row_id_column);
 
     // Only the device's first place in the registry and the first
     // allocation space of its satellite count.

@@ -67,7 +67,8 @@ void integrity_report::check_inband_states() {
 
     // A device listed in several RF chains has no one satellite: it takes
     // no part here (the RF chain check reports it).
-    std::array<std::int64_t, 4> satellites{};
+    std::array<std::int64_t, 4> satellites{};  // 0 where not placed
+    std::array<bool, 4> placed{};               // on exactly one satellite
     std::optional<std::int64_t> one_satellite;  // the first satellite found
     bool several_satellites = false;
     for (std::size_t role = 0; role < inband_device_roles.size(); ++role) {
@@ -75,6 +76,7 @@ void integrity_report::check_inband_states() {
       const auto [first, end] = rf_device_entries(monikers[role]);
       const auto entries = std::distance(first, end);
       if (entries == 1) {
+        placed[role] = true;
         satellites[role] = first->second.satellite_id;
         if (!one_satellite) one_satellite = satellites[role];
         several_satellites = several_satellites || *one_satellite != satellites[role];
@@ -103,9 +105,14 @@ void integrity_report::check_inband_states() {
 
     // The satellite of the home devices, recorded for the managed antenna
     // when both are unambiguous. A later inband with the same antenna wins.
+    // A home device that the registry does not place on one satellite
+    // gives none: the shared antenna repair would act on a guess.
     std::int64_t home_satellite;
     const bool has_home_demodulator = !monikers[home_demodulator].empty();
     const bool has_home_modulator = !monikers[home_modulator].empty();
+    if ((has_home_demodulator && !placed[home_demodulator]) || (has_home_modulator && !placed[home_modulator])) {
+      continue;
+    }
     if (has_home_demodulator && has_home_modulator) {
       if (satellites[home_demodulator] != satellites[home_modulator]) continue;
       home_satellite = satellites[home_demodulator];

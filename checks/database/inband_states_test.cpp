@@ -119,15 +119,24 @@ TEST_F(InbandStates, HomeDevicesOnDifferentSatellitesRecordNothing) {
   EXPECT_TRUE(report.antenna_home_satellites.empty());
 }
 
-TEST_F(InbandStates, UnknownHomeDeviceRecordsSatelliteZeroAndLaterInbandsWin) {
+TEST_F(InbandStates, AHomeDeviceNotPlacedOnOneSatelliteRecordsNothingAndLaterInbandsWin) {
   place_device(L"MM", 1, 40);
+  place_device(L"M2", 2, 40);
   place_device(L"HD", 1, 50);
-  inband(1, "'MM'", "'(none)'", "'HD'", "'(none)'");
-  inband(2, "'MM'", "'(none)'", "'(none)'", "'Unknown'");
+  place_device(L"H2", 2, 60);
+  place_device(L"HX", 1, 50);
+  place_device(L"HX", 2, 60);
+  inband(1, "'MM'", "'(none)'", "'HD'", "'(none)'");       // antenna 40 on satellite 1
+  inband(2, "'M2'", "'(none)'", "'H2'", "'(none)'");       // a later inband wins: 2
+  inband(3, "'MM'", "'(none)'", "'(none)'", "'Unknown'");  // unknown to the registry
+  inband(4, "'MM'", "'(none)'", "'HX'", "'(none)'");       // on two satellites
+  inband(5, "'MM'", "'(none)'", "'HD'", "'Unknown'");      // one of two home devices
   report.check_inband_states();
-  EXPECT_EQ(descriptions(), std::vector<std::wstring>{L"The home modulator 'Unknown' for site (id: 2) is not "
-                                                      L"associated with a satellite."});
-  EXPECT_EQ(report.antenna_home_satellites, (std::map<std::int64_t, std::int64_t>{{40, 0}}));
+  EXPECT_EQ(descriptions(), (std::vector<std::wstring>{
+                                L"The home modulator 'Unknown' for site (id: 3) is not associated with a satellite.",
+                                L"The home modulator 'Unknown' for site (id: 5) is not associated with a satellite.",
+                            }));
+  EXPECT_EQ(report.antenna_home_satellites, (std::map<std::int64_t, std::int64_t>{{40, 2}}));
 }
 
 TEST_F(InbandStates, NegativeHomeSatelliteOrUnknownManagedAntennaRecordNothing) {

@@ -34,7 +34,7 @@ void integrity_report::check_site_inbands() {
     if (switching_answers.count(switching_db, inband_state_rows, inband_id) != 0) continue;
     std::wostringstream text;
     text << L"The site " << site_label(site_id) << L" refers to a non existent inband (id: " << inband_id << L")";
-    add_problem(text.str(), delete_inband_property(site_id, this));
+    add_problem(text.str(), delete_inband_property(site_id, inband_site_keys.at(inband_id), this));
   }
 }
 

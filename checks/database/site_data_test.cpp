@@ -12,6 +12,7 @@ TEST_F(SiteInbands, SitesNamingMissingInbandsInInbandOrder) {
   report.inband_sites[12] = 7;  // inband 12 does not exist
   report.inband_sites[11] = 9;  // site 9 has no name, inband 11 does not exist
   report.inband_sites[13] = 8;  // inband 13 exists
+  report.inband_site_keys = {{12, L"7"}, {11, L"9"}, {13, L"8"}};
   report.switching_db.exec("INSERT INTO inband_state (id) VALUES (13)");
   report.check_site_inbands();
   EXPECT_EQ(descriptions(), (std::vector<std::wstring>{

@@ -16,6 +16,8 @@ void integrity_report::check_slot_bindings() {
       "[slot] ON[slot].id = [slot.device_binding].slot WHERE logical_link iS NOT \"\" AND logical_link IS NOT "
       "\"(none)\" AND role IS NOT 2");
   while (rows.step()) {
+    // A NULL link is no link, as "" and "(none)" are ("IS NOT" holds for it).
+    if (rows.column_is_null(3)) continue;
     const std::int64_t group = rows.column_int64(0);
     const std::int64_t slot = rows.column_int64(1);
     std::wstring device = rows.column_text(2);
@@ -23,7 +25,12 @@ void integrity_report::check_slot_bindings() {
     std::wostringstream text;
     text << L"The 'device' " << device << L" for group " << group << L" slot " << slot
          << L" has a logical link even though the slot does not have a primary role.";
-    add_problem(text.str(), clear_logical_link(std::move(device), group, slot, this, std::move(logical_link)));
+    // The repair's UPDATE could never match a NULL device.
+    if (rows.column_is_null(2)) {
+      add_problem(text.str());
+    } else {
+      add_problem(text.str(), clear_logical_link(std::move(device), group, slot, this, std::move(logical_link)));
+    }
   }
 }
 

@@ -89,6 +89,10 @@ void statement::bind_blob(int index, const void* data, std::size_t size) {
   sqlite3_bind_blob(handle_, index, data, static_cast<int>(size), SQLITE_TRANSIENT);
 }
 
+int statement::column_count() const { return sqlite3_column_count(handle_); }
+
+bool statement::column_is_null(int index) const { return sqlite3_column_type(handle_, index) == SQLITE_NULL; }
+
 std::int32_t statement::column_int(int index) const { return sqlite3_column_int(handle_, index); }
 
 std::int64_t statement::column_int64(int index) const { return sqlite3_column_int64(handle_, index); }

@@ -82,8 +82,12 @@ class statement {
   void bind_text(int index, const std::wstring& value);
   void bind_blob(int index, const void* data, std::size_t size);
 
+  // The number of result columns.
+  int column_count() const;
+
   // Column indexes are 0-based. NULL reads as 0 or as the empty text; a text
   // ends at its first zero character, as a terminated wide string does.
+  bool column_is_null(int index) const;
   std::int32_t column_int(int index) const;
   std::int64_t column_int64(int index) const;
   // The first result column named exactly `name`; throws
