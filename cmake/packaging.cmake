@@ -65,8 +65,23 @@ else()
       list(APPEND NETKEEP_INSTALLED_PAGES ${source})
     endif()
   endforeach()
-  add_custom_target(manual_pages ALL DEPENDS ${NETKEEP_INSTALLED_PAGES})
+  # Debian's documentation folder holds the copyright file and, for a
+  # package without a Debian revision, the changelog as changelog.gz.
+  set(NETKEEP_DOCUMENTATION ${CMAKE_SOURCE_DIR}/docs/copyright)
+  if(NETKEEP_GZIP)
+    set(changelog ${CMAKE_BINARY_DIR}/doc/changelog.gz)
+    add_custom_command(
+      OUTPUT ${changelog}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/doc
+      COMMAND ${NETKEEP_GZIP} -9nc ${CMAKE_SOURCE_DIR}/docs/changelog > ${changelog}
+      DEPENDS ${CMAKE_SOURCE_DIR}/docs/changelog
+      COMMENT "Compressing the changelog"
+      VERBATIM)
+    list(APPEND NETKEEP_DOCUMENTATION ${changelog})
+  endif()
+  add_custom_target(manual_pages ALL DEPENDS ${NETKEEP_INSTALLED_PAGES} ${NETKEEP_DOCUMENTATION})
   install(FILES ${NETKEEP_INSTALLED_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${NETKEEP_DOCUMENTATION} DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
   set(CPACK_GENERATOR DEB)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
