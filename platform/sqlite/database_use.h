@@ -1,16 +1,13 @@
 #pragma once
 // Whether another connection is using a database file, asked before a
-// command copies, replaces or deletes the file as a whole.
+// command replaces or deletes the file as a whole. (A copy holds the file
+// still instead: see held_database.h.)
 
 #include <string>
 
 namespace sqlite {
 
 enum class intended_use {
-  // The file is copied: other readers may stay. A transaction that a killed
-  // process left in a hot journal beside the file is rolled back first, so
-  // that the copy is whole.
-  copy,
   // The file is replaced by another one: nobody else may use it. A journal
   // beside the file stays exactly as it is.
   replace,
@@ -18,12 +15,11 @@ enum class intended_use {
   remove,
 };
 
-// Takes and releases SQLite's lock on the existing database file `file` for
-// the intended use: a shared lock to copy, an exclusive one to replace or
-// remove. Throws sqlite::error("database is locked") when another connection
-// holds a conflicting lock. Every other failure (the file is no database, or
-// cannot be opened or locked) is ignored: the file is copied, replaced or
-// deleted as it is, and the operation that follows reports its own
+// Takes and releases SQLite's exclusive lock on the existing database file
+// `file`. Throws sqlite::error("database is locked") when another
+// connection holds a conflicting lock. Every other failure (the file is no
+// database, or cannot be opened or locked) is ignored: the file is replaced
+// or deleted as it is, and the operation that follows reports its own
 // failures.
 void check_not_in_use(const std::wstring& file, intended_use use);
 
