@@ -190,12 +190,14 @@ struct integrity_report {
 
   // Reads "Bandwidth\Satellites" below the installation key into
   // satellite_names, satellite_allocation_spaces, allocation_space_satellites,
-  // antenna_names, antenna_satellites and rf_devices. A satellite without a
-  // sound allocation space identifier and a moniker value that is not a
-  // string are added as problems; any other registry failure throws
-  // win32::error. A missing "Bandwidth\Satellites" reads as no network.
+  // antenna_names, antenna_satellites, antenna_keys and rf_devices. A
+  // satellite without a sound allocation space identifier and a moniker
+  // value that is not a string are added as problems; any other registry
+  // failure throws win32::error. A missing "Bandwidth\Satellites" reads as
+  // no network.
   void load_network_configuration(win32::registry::raw_key installation_key);
-  // Reads "Network\Properties" below the installation key into inband_sites.
+  // Reads "Network\Properties" below the installation key into inband_sites
+  // and inband_site_keys.
   void load_inband_properties(win32::registry::raw_key installation_key);
   // The satellite's name, else its id in decimal.
   std::wstring satellite_label(std::int64_t satellite_id) const;

@@ -6,12 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#ifndef _WIN32
-#include <sqlite3.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
-
 #include <filesystem>
 #include <string>
 
@@ -137,25 +131,6 @@ TEST_F(DatabaseFaults, AReaderOfTheDatabaseDoesNotStopExportButStopsImportAndRes
 
 // --- A journal that a killed program left beside a database.
 
-// Leaves a hot journal beside `database`: a child process starts a
-// transaction that rewrites every row of `table` and dies before it commits,
-// after SQLite has written part of the new pages into the file itself.
-void leave_hot_journal(const fs::path& database, const std::string& table) {
-  const pid_t child = ::fork();
-  if (child == 0) {
-    sqlite3* db = nullptr;
-    const std::string sql =
-        "PRAGMA cache_size = 1; PRAGMA synchronous = OFF; BEGIN; UPDATE " + table + " SET x = 'half-written ' || x;";
-    const bool done = sqlite3_open(database.c_str(), &db) == SQLITE_OK &&
-                      sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
-    ::_exit(done ? 0 : 1);  // neither commits nor rolls back: the journal stays hot
-  }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  ASSERT_TRUE(fs::exists(database.string() + "-journal"));
-}
-
 // A table "notes" of 2000 rows in Network.db, more than one page of cache
 // holds.
 void add_notes(const test_installation& installation) {
@@ -176,7 +151,7 @@ std::vector<std::string> exported_notes(const test_installation& installation) {
 
 TEST_F(DatabaseFaults, AHotJournalIsRolledBackBeforeExportCopiesTheDatabase) {
   add_notes(installation);
-  leave_hot_journal(installation.database("Network.db"), "notes");
+  leave_hot_journal(installation.database("Network.db"));
   EXPECT_EQ(exported_notes(installation), std::vector<std::string>{"2000|1"});
 }
 
@@ -265,7 +240,7 @@ TEST_F(ReadOnlyDatabaseFaults, AReadOnlyDatabaseIsVerifiedAndExportedButNotRepai
 
 TEST_F(ReadOnlyDatabaseFaults, AHotJournalThatCannotBeRolledBackStopsExport) {
   add_notes(installation);
-  leave_hot_journal(installation.database("Network.db"), "notes");
+  leave_hot_journal(installation.database("Network.db"));
   give_to_unprivileged_user(installation);  // the journal too
   write_file(installation.root() / "previous.nka", "the previous archive");
   // In a read-only folder SQLite plays the journal back but cannot delete

@@ -13,6 +13,7 @@
 #include "tests/support/fault_support.h"
 #include "tests/support/network_fixture.h"
 #include "tests/support/process_control.h"
+#include "tests/support/target.h"
 #include "tests/support/test_installation.h"
 #include "tests/support/verify_output.h"
 
@@ -79,6 +80,7 @@ TEST_F(RepairFaults, ADatabaseThatNoRepairWritesMayBeHeldByAnotherProgram) {
 class UnwritableHive : public RepairFaults {
  protected:
   void SetUp() override {
+    SKIP_ON_WINDOWS_TARGET("the write-back of the file-backed hive's file, under POSIX permissions");
     if (!permissions_apply()) GTEST_SKIP() << "running as root without the user nobody: permissions cannot apply";
     give_to_unprivileged_user(installation);
   }
