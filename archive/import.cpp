@@ -42,13 +42,6 @@ void restore_registry(registry::raw_key installation_key, const archive_index& i
   }
 }
 
-// A data file written beside its target.
-struct staged_file {
-  explicit staged_file(const fs::path& target_file) : target(target_file), contents(target_file) {}
-  fs::path target;
-  files::replacement_file contents;
-};
-
 fs::path target_of(const fs::path& data_directory, const file_entry& file) {
   fs::path target = data_directory;
   for (const std::wstring& component : file_name_components(file.name)) target /= text::to_path(component);
@@ -71,10 +64,11 @@ void settle_replaced_databases(const fs::path& data_directory, const std::vector
 // Removes what is left beside the databases about to be replaced (journals
 // without a transaction to undo, beside a file that is no database or that
 // does not exist), which SQLite would otherwise play back onto the new file.
-void remove_side_files(const std::vector<std::unique_ptr<staged_file>>& staged) {
-  for (const std::unique_ptr<staged_file>& file : staged) {
-    if (file->target.extension() != ".db") continue;
-    for (const std::wstring& side : sqlite::side_files(text::from_path(file->target))) {
+// SQLite keeps them beside the file that a link names.
+void remove_side_files(const std::vector<std::unique_ptr<files::replacement_file>>& staged) {
+  for (const std::unique_ptr<files::replacement_file>& file : staged) {
+    if (file->target().extension() != ".db") continue;
+    for (const std::wstring& side : sqlite::side_files(text::from_path(file->target()))) {
       std::error_code failure;
       fs::remove(text::to_path(side), failure);
       if (failure) throw fs::filesystem_error("cannot remove", text::to_path(side), failure);
@@ -84,21 +78,21 @@ void remove_side_files(const std::vector<std::unique_ptr<staged_file>>& staged) 
 
 // Writes the file's contents beside its target, complete and durable but not
 // yet in place.
-std::unique_ptr<staged_file> stage_file(std::istream& archive, const fs::path& data_directory,
-                                        const file_entry& file) {
+std::unique_ptr<files::replacement_file> stage_file(std::istream& archive, const fs::path& data_directory,
+                                                    const file_entry& file) {
   const fs::path target = target_of(data_directory, file);
   fs::create_directories(target.parent_path());
-  std::unique_ptr<staged_file> out;
+  std::unique_ptr<files::replacement_file> out;
   try {
-    out = std::make_unique<staged_file>(target);
+    out = std::make_unique<files::replacement_file>(target);
   } catch (const fs::filesystem_error&) {
     throw std::runtime_error("failed to open file");
   }
   archive.clear();
   archive.seekg(file.offset, std::ios::beg);
-  copy_contents(archive, out->contents.stream(), file.size);
+  copy_contents(archive, out->stream(), file.size);
   try {
-    out->contents.finish();
+    out->finish();
   } catch (const fs::filesystem_error&) {
     throw std::runtime_error("unexpected");
   }
@@ -146,14 +140,14 @@ void import_installation(registry::raw_key installation_key, const std::wstring&
   // place: a failure before the renames (a full disk, a file size limit, a
   // folder that cannot be written) leaves the files and the hive file as
   // they were, and the staged files are removed.
-  std::vector<std::unique_ptr<staged_file>> staged;
+  std::vector<std::unique_ptr<files::replacement_file>> staged;
   for (const file_entry& file : index.files) staged.push_back(stage_file(archive, data_folder, file));
   if (!index.registry.empty()) {
     restore_registry(installation_key, index);
     registry::flush_key(installation_key);
   }
   remove_side_files(staged);
-  for (const std::unique_ptr<staged_file>& file : staged) file->contents.commit();
+  for (const std::unique_ptr<files::replacement_file>& file : staged) file->commit();
   remove_leftovers(data_folder);
 }
 
