@@ -9,7 +9,9 @@
 #include "archive/archive_format.h"
 #include "archive/archive_index.h"
 #include "archive/data_files.h"
+#include "archive/import_checks.h"
 #include "platform/files/replacement_file.h"
+#include "platform/installation/installation.h"
 #include "platform/sqlite/database_use.h"
 #include "platform/text/unicode.h"
 
@@ -133,6 +135,9 @@ void import_installation(registry::raw_key installation_key, const std::wstring&
   std::istream& archive = *archive_stream;
   const archive_index index = read_archive_index(archive);
   const fs::path data_folder = text::to_path(data_directory);
+  // The installation key and HKEY_LOCAL_MACHINE above it.
+  check_registry_part(index, 1 + registry::key_path_length(installation::key_path).value_or(0));
+  check_file_names(index.files, data_folder);
   settle_replaced_databases(data_folder, index.files);
 
   // The data files are written beside their targets first, then the registry

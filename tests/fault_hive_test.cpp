@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "platform/text/unicode.h"
@@ -98,6 +100,40 @@ TEST_F(HiveFaults, AHiveInUtf16WithAByteOrderMarkIsReadAndRewrittenWithEveryValu
   ASSERT_EQ(utf8.run({"repair"}).status, 0);
   EXPECT_EQ(without_path(hive_listing(installation)), without_path(hive_listing(utf8)));
   EXPECT_TRUE(installation.registry_text().starts_with("Windows Registry Editor Version 5.00\n"));
+}
+
+}  // namespace
+}  // namespace netkeep::testing
+
+namespace netkeep::testing {
+namespace {
+
+// Names are one key when Windows would take them for one, whatever locales
+// the host has: without any (LOCPATH naming an empty folder) "É" and "é"
+// are still the same key, and so are "Ǆ" and "ǆ" and "ᾈ" and "ᾀ".
+TEST(HiveFolding, NamesFoldAlikeOnEveryHost) {
+  SKIP_ON_WINDOWS_TARGET("the file-backed hive's file: the Windows registry has none");
+  test_installation installation;
+  installation.set_registry(section("\xC3\x89") + "\n\"a\"=dword:00000001\n\n" + section("\xC3\xA9") +
+                            "\n\"b\"=dword:00000002\n\n" + section("\xC7\x84") + "\n\n" + section("\xC7\x86") +
+                            "\n\n" + section("\xE1\xBE\x88") + "\n\n" + section("\xE1\xBE\x80") + "\n\n");
+  const std::filesystem::path no_locales = installation.root() / "no-locales";
+  std::filesystem::create_directory(no_locales);
+  const char* previous = std::getenv("LOCPATH");
+  const std::string kept = previous != nullptr ? previous : "";
+  setenv("LOCPATH", no_locales.c_str(), 1);
+  run_result r = installation.run({"export", "out.nka"});
+  if (previous != nullptr) {
+    setenv("LOCPATH", kept.c_str(), 1);
+  } else {
+    unsetenv("LOCPATH");
+  }
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string archive = read_file(installation.root() / "out.nka");
+  for (const wchar_t* folded_away : {L"\u00E9", L"\u01C6", L"\u1F80"}) {
+    EXPECT_EQ(archive.find(text::to_utf16le(folded_away)), std::string::npos);
+  }
+  EXPECT_NE(archive.find(text::to_utf16le(L"\u00C9")), std::string::npos);
 }
 
 }  // namespace

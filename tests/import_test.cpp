@@ -214,6 +214,79 @@ TEST_F(ImportCommand, AnArchiveIsReadFromStandardInputOrAFifo) {
 }
 #endif
 
+// An archive of the installation key's values, its subkeys (key records)
+// and its files (file records).
+std::string archive_of(const std::string& values, const std::string& keys, const std::string& files) {
+  return archive_header() + values + end_of_list() + keys + end_of_list() + files + end_of_list();
+}
+
+std::string key_record(const std::wstring& name, const std::string& values, const std::string& subkeys) {
+  return archive_name(name) + values + end_of_list() + subkeys + end_of_list();
+}
+
+// `levels` keys named "k", each the only subkey of the one before.
+std::string nested_keys(std::size_t levels) {
+  std::string keys;
+  for (std::size_t i = 0; i < levels; ++i) keys = key_record(L"k", "", keys);
+  return keys;
+}
+
+TEST_F(ImportCommand, AnArchiveThatTheRegistryOrTheFileSystemWouldRefuseChangesNothing) {
+  target.set_registry(section("Local") + "\n\"v\"=dword:00000001\n");
+  target.create_databases();
+  put(target, "Switching/existing", "e");
+  const std::string registry_before = hive_listing(target);
+  const auto files_before = folder_snapshot(target.data_directory());
+
+  // Every archive sets a value and replaces Network.db before its fault.
+  const std::string value = value_record(L"imported", 4, u32le(7));
+  const std::string database = file_record(L"Network.db", "new");
+  const std::wstring long_component = L"Switching\\" + std::wstring(130, 0xE9);  // 260 bytes of UTF-8
+  struct {
+    std::string bytes;
+    std::string message;
+    bool file_backed_only;  // the Windows registry takes such names
+  } cases[] = {
+      {archive_of(value, key_record(L"line\nbreak", "", ""), database),
+       "invalid registry name in archive: line\nbreak", true},
+      {archive_of(value, key_record(L"ok", value_record(L"lone\xDC00", 1, sz_data(L"x")), ""), database),
+       "invalid registry name in archive: lone\xEF\xBF\xBD", true},
+      {archive_of(value, key_record(L"\\leading", "", ""), database), "invalid registry name in archive: \\leading",
+       false},
+      {archive_of(value, key_record(L"trailing\\", "", ""), database),
+       "invalid registry name in archive: trailing\\", false},
+      {archive_of(value, key_record(L"dou\\\\ble", "", ""), database),
+       "invalid registry name in archive: dou\\\\ble", false},
+      // HKEY_LOCAL_MACHINE, the four names of the installation key and 508.
+      {archive_of(value, nested_keys(508), database), "registry key nested too deeply in archive: k", false},
+      {archive_of(value, "", database + file_record(long_component, "x")),
+       "invalid file name in archive: " + text::to_utf8(long_component), false},
+      {archive_of(value, "", database + file_record(L"Switching\\f", "x") + file_record(L"Switching\\f\\g", "x")),
+       "invalid file name in archive: Switching\\f\\g", false},
+      {archive_of(value, "", database + file_record(L"Switching\\existing\\g", "x")),
+       "invalid file name in archive: Switching\\existing\\g", false},
+      {archive_of(value, "", database + file_record(L"Switching", "x")), "invalid file name in archive: Switching",
+       false},
+  };
+  for (const auto& c : cases) {
+    if (c.file_backed_only && windows_target()) continue;
+    write_file(target.root() / "refused.nka", c.bytes);
+    run_result r = import_into_target(target.root() / "refused.nka");
+    EXPECT_EQ(r.err, cleared + "An error occurred: " + c.message + "\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(hive_listing(target), registry_before) << c.message;
+    EXPECT_EQ(folder_snapshot(target.data_directory()), files_before) << c.message;
+  }
+
+  // As deep as the registry allows: imported, and every command still reads
+  // the hive.
+  write_file(target.root() / "deep.nka", archive_of(value, nested_keys(507), ""));
+  run_result deep = import_into_target(target.root() / "deep.nka");
+  EXPECT_EQ(deep.status, 0) << deep.err;
+  run_result after = target.run({"export", "after.nka"});
+  EXPECT_EQ(after.status, 0) << after.err;
+}
+
 TEST_F(ImportCommand, FileNameProblems) {
   run_result missing = target.run({"import"});
   EXPECT_EQ(missing.err, "An error occurred: expected filename\n");

@@ -227,6 +227,24 @@ key_node& find_key(key_node& start, const std::vector<std::wstring_view>& names)
 
 }  // namespace
 
+std::optional<std::size_t> key_path_length(const std::wstring& name) {
+  std::lock_guard<std::mutex> guard(state().mutex);
+  try {
+    const std::vector<std::wstring_view>& names = split_path(name);
+    for (std::wstring_view component : names) {
+      if (!is_storable_name(component)) return std::nullopt;
+    }
+    return names.size();
+  } catch (const error&) {
+    return std::nullopt;
+  }
+}
+
+bool is_valid_value_name(const std::wstring& name) {
+  const std::wstring_view value_name = c_string_view(name);
+  return netkeep::text::utf16_length_at_most(value_name, max_value_name_length) && is_storable_name(value_name);
+}
+
 raw_key local_machine() { return &predefined_root; }
 
 void key_handle::reset(raw_key key) {
@@ -240,6 +258,17 @@ key_handle open_key(raw_key parent, const std::wstring& path, access_mask access
   key_node& start = key_of(parent, 0);
   return new_handle(find_key(start, split_path(path)), access);
 }
+
+namespace {
+
+// The number of names on the key's path from the root, the root's included.
+std::size_t depth_of(const key_node& key) {
+  std::size_t depth = 1;
+  for (const key_node* at = key.parent; at != nullptr; at = at->parent) ++depth;
+  return depth;
+}
+
+}  // namespace
 
 key_handle create_key(raw_key parent, const std::wstring& name) {
   session_use use;
@@ -257,6 +286,8 @@ key_handle create_key(raw_key parent, const std::wstring& name) {
     for (std::size_t i = existing; i < names.size(); ++i) {
       if (!is_storable_name(names[i])) throw error(error_invalid_parameter);
     }
+    // A deeper key would make the file unreadable.
+    if (depth_of(*key) + (names.size() - existing) > max_key_depth) throw error(error_invalid_parameter);
     for (std::size_t i = existing; i < names.size(); ++i) {
       key = &key->children.insert(std::make_unique<key_node>(names[i], key));
     }
@@ -281,11 +312,8 @@ value_info query_value(raw_key key, const std::wstring& name, void* buffer, std:
 void set_value(raw_key key, const std::wstring& name, std::uint32_t type, const void* data, std::uint32_t size) {
   session_use use;
   key_node& node = key_of(key, key_set_value);
+  if (!is_valid_value_name(name) || (data == nullptr && size != 0)) throw error(error_invalid_parameter);
   const std::wstring_view value_name = c_string_view(name);
-  if (!netkeep::text::utf16_length_at_most(value_name, max_value_name_length) || !is_storable_name(value_name) ||
-      (data == nullptr && size != 0)) {
-    throw error(error_invalid_parameter);
-  }
   node.values.set(value_name, folded_name(value_name), type,
                   std::string_view(size == 0 ? "" : static_cast<const char*>(data), size));
   state().changed = true;

@@ -15,6 +15,24 @@ raw_key from_hkey(HKEY key) { return reinterpret_cast<raw_key>(key); }
 
 raw_key local_machine() { return from_hkey(HKEY_LOCAL_MACHINE); }
 
+// The registry's own limits: key names of 255 characters, value names of
+// 16383; any character but the backslash (which separates key names).
+std::optional<std::size_t> key_path_length(const std::wstring& name) {
+  const std::wstring_view text(name.c_str());
+  if (text.empty()) return 0;
+  std::size_t names = 0;
+  for (std::size_t start = 0;;) {
+    const std::size_t end = text.find(L'\\', start);
+    const std::size_t length = (end == std::wstring_view::npos ? text.size() : end) - start;
+    if (length == 0 || length > 255) return std::nullopt;
+    ++names;
+    if (end == std::wstring_view::npos) return names;
+    start = end + 1;
+  }
+}
+
+bool is_valid_value_name(const std::wstring& name) { return std::wstring_view(name.c_str()).size() <= 16383; }
+
 void key_handle::reset(raw_key key) {
   raw_key old = key_;
   key_ = key;

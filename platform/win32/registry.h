@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "platform/win32/error.h"
@@ -73,8 +74,30 @@ class key_handle {
 key_handle open_key(raw_key parent, const std::wstring& path, access_mask access);
 
 // RegCreateKeyExW, no class, non-volatile, generic write access: opens the
-// subkey, creating it (and any missing keys on its path) when needed.
+// subkey, creating it (and any missing keys on its path) when needed. A key
+// that would lie deeper than max_key_depth is refused with
+// error_invalid_parameter.
 key_handle create_key(raw_key parent, const std::wstring& name);
+
+// The deepest key of the Windows registry: a key's path from
+// HKEY_LOCAL_MACHINE, which counts as the first level, has at most this many
+// names. The file-backed hive's reader refuses a file with a deeper key, and
+// create_key refuses to create one.
+inline constexpr std::size_t max_key_depth = 512;
+
+// How create_key takes `name` (cut at its first NUL): the number of keys
+// that its path names (0 for an empty name, which opens the parent again),
+// or nothing when create_key refuses it with error_invalid_parameter below
+// any parent: an empty name between backslashes (a leading, trailing or
+// doubled backslash), a name longer than 255 characters, or, in the
+// file-backed hive, characters that its file cannot carry (a line break, a
+// lone surrogate). Changes nothing.
+std::optional<std::size_t> key_path_length(const std::wstring& name);
+
+// Whether set_value accepts the value name (cut at its first NUL): at most
+// 16383 characters and, in the file-backed hive, none that its file cannot
+// carry. Changes nothing.
+bool is_valid_value_name(const std::wstring& name);
 
 struct value_info {
   std::uint32_t type;

@@ -21,9 +21,6 @@ constexpr std::wstring_view header_v5 = L"Windows Registry Editor Version 5.00";
 constexpr std::wstring_view header_v4 = L"REGEDIT4";
 constexpr std::wstring_view root_name = L"HKEY_LOCAL_MACHINE";
 
-// The registry itself refuses keys nested deeper than this.
-constexpr std::size_t max_key_depth = 512;
-
 bool is_blank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
 std::wstring_view trim(std::wstring_view text) {

@@ -1,9 +1,8 @@
 #include "platform/win32/registry_names.h"
 
 #include <array>
-#include <locale>
+#include <cstdint>
 #include <memory>
-#include <stdexcept>
 
 #include "platform/text/unicode.h"
 
@@ -12,25 +11,28 @@ namespace {
 
 bool is_surrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
 
-// The upper case of every basic-plane code unit, built once.
+// The upper case of every basic-plane code unit, built once from the ranges
+// of registry_upcase_ranges.inc.
 using upper_table = std::array<char16_t, 0x10000>;
+
+struct upcase_range {
+  char16_t first;
+  char16_t last;
+  std::uint8_t stride;
+  std::int32_t delta;
+};
+
+constexpr upcase_range upcase_ranges[] = {
+#include "platform/win32/registry_upcase_ranges.inc"
+};
 
 std::unique_ptr<upper_table> build_upper_table() {
   auto table = std::make_unique<upper_table>();
-  std::array<wchar_t, 0x10000> units;
-  for (std::size_t c = 0; c < units.size(); ++c) units[c] = static_cast<wchar_t>(c);
-  try {
-    const std::locale c_utf8("C.UTF-8");
-    std::use_facet<std::ctype<wchar_t>>(c_utf8).toupper(units.data(), units.data() + units.size());
-  } catch (const std::runtime_error&) {
-    for (wchar_t& c : units) {
-      if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+  for (std::size_t c = 0; c < table->size(); ++c) (*table)[c] = static_cast<char16_t>(c);
+  for (const upcase_range& range : upcase_ranges) {
+    for (std::uint32_t c = range.first; c <= range.last; c += range.stride) {
+      (*table)[c] = static_cast<char16_t>(static_cast<std::int32_t>(c) + range.delta);
     }
-  }
-  for (std::size_t c = 0; c < units.size(); ++c) {
-    const auto upper = static_cast<char32_t>(units[c]);
-    const bool keep = is_surrogate(static_cast<char32_t>(c)) || upper > 0xFFFF || is_surrogate(upper);
-    (*table)[c] = keep ? static_cast<char16_t>(c) : static_cast<char16_t>(upper);
   }
   return table;
 }

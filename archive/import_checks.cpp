@@ -1,0 +1,100 @@
+#include "archive/import_checks.h"
+
+#include <set>
+#include <stdexcept>
+#include <string>
+
+#include "platform/text/unicode.h"
+#include "platform/win32/registry.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace netkeep::archive {
+namespace {
+
+namespace fs = std::filesystem;
+namespace registry = win32::registry;
+
+[[noreturn]] void refuse(const char* what, std::wstring_view name) {
+  throw std::runtime_error(std::string(what) + text::to_utf8(name));
+}
+
+// The longest file name component that the file system of `folder` (or of
+// its nearest existing parent) takes, in units of a path's native encoding.
+std::size_t longest_component(const fs::path& folder) {
+#ifdef _WIN32
+  (void)folder;
+  return 255;
+#else
+  std::error_code ignored;
+  fs::path existing = folder;
+  while (!existing.empty() && !fs::exists(existing, ignored) && existing != existing.parent_path()) {
+    existing = existing.parent_path();
+  }
+  const long limit = ::pathconf(existing.empty() ? "." : existing.c_str(), _PC_NAME_MAX);
+  return limit > 0 ? static_cast<std::size_t>(limit) : 255;
+#endif
+}
+
+}  // namespace
+
+void check_registry_part(const archive_index& index, std::size_t base_depth) {
+  // The depth of each entered key, innermost last.
+  std::vector<std::size_t> depths{base_depth};
+  std::wstring name;  // of the step, reused
+  for (const registry_step& step : index.registry) {
+    switch (step.what) {
+      case registry_step::kind::set_value:
+        name.assign(index.name(step));
+        if (!registry::is_valid_value_name(name)) refuse("invalid registry name in archive: ", name);
+        break;
+      case registry_step::kind::enter_key: {
+        name.assign(index.name(step));
+        const std::optional<std::size_t> length = registry::key_path_length(name);
+        if (!length) refuse("invalid registry name in archive: ", name);
+        depths.push_back(depths.back() + *length);
+        if (depths.back() > registry::max_key_depth) refuse("registry key nested too deeply in archive: ", name);
+        break;
+      }
+      case registry_step::kind::leave_key:
+        depths.pop_back();
+        break;
+    }
+  }
+}
+
+void check_file_names(const std::vector<file_entry>& files, const fs::path& data_directory) {
+  const std::size_t longest = longest_component(data_directory);
+  std::set<std::wstring> file_names;    // components joined by backslashes
+  std::set<std::wstring> folder_names;  // likewise, every folder on a file's path
+  for (const file_entry& file : files) {
+    const std::vector<std::wstring> components = file_name_components(file.name);
+    fs::path at = data_directory;
+    std::wstring joined;
+    for (std::size_t i = 0; i < components.size(); ++i) {
+      const fs::path component = text::to_path(components[i]);
+      if (component.native().size() > longest) refuse("invalid file name in archive: ", file.name);
+      at /= component;
+      if (!joined.empty()) joined += L'\\';
+      joined += components[i];
+      std::error_code ignored;
+      const fs::file_status status = fs::status(at, ignored);
+      const bool last = i + 1 == components.size();
+      if (last) {
+        if (fs::is_directory(status) || folder_names.contains(joined)) {
+          refuse("invalid file name in archive: ", file.name);
+        }
+        file_names.insert(joined);
+      } else {
+        if ((fs::exists(status) && !fs::is_directory(status)) || file_names.contains(joined)) {
+          refuse("invalid file name in archive: ", file.name);
+        }
+        folder_names.insert(joined);
+      }
+    }
+  }
+}
+
+}  // namespace netkeep::archive
