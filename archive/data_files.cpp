@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "archive/fixed_tables.h"
+#include "platform/files/replacement_file.h"
 #include "platform/text/unicode.h"
 
 namespace netkeep {
@@ -27,6 +28,7 @@ void add_folder(const fs::path& folder, const std::wstring& archive_prefix, bool
   for (const fs::directory_entry& entry : sorted_listing(folder)) {
     const std::wstring archive_name = archive_prefix + L'\\' + name_of(entry);
     if (entry.is_regular_file()) {
+      if (netkeep::files::is_temporary_file_name(name_of(entry))) continue;
       files.push_back({entry.path(), archive_name});
     } else if (with_subfolders && entry.is_directory() && !entry.is_symlink()) {
       add_folder(entry.path(), archive_name, with_subfolders, files);
@@ -53,6 +55,25 @@ std::vector<data_file> list_data_files(const fs::path& data_directory,
     if (fs::is_directory(folder)) add_folder(folder, std::wstring(row.name), row.with_subfolders, files);
   }
   return files;
+}
+
+std::vector<fs::path> list_leftover_files(const fs::path& data_directory) {
+  std::vector<fs::path> found;
+  const auto add = [&found](const fs::directory_entry& entry) {
+    if (entry.is_regular_file() && files::is_temporary_file_name(text::from_path(entry.path().filename()))) {
+      found.push_back(entry.path());
+    }
+  };
+  std::error_code ignored;
+  for (const fs::directory_entry& entry : fs::directory_iterator(data_directory, ignored)) add(entry);
+  for (const exported_directory& row : exported_directories) {
+    const fs::path folder = data_directory / text::to_path(row.name);
+    for (auto entry = fs::recursive_directory_iterator(folder, ignored); entry != fs::recursive_directory_iterator();
+         entry.increment(ignored)) {
+      add(*entry);
+    }
+  }
+  return found;
 }
 
 }  // namespace netkeep

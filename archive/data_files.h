@@ -24,7 +24,14 @@ struct data_file {
 // that does not exist contributes nothing; a folder that cannot be listed
 // throws std::filesystem::filesystem_error. Symbolic links to folders inside
 // the exported folders are not followed.
+// Files of netkeep's own temporary names (files::is_temporary_file_name), the
+// leftovers of a killed command, are never listed.
 std::vector<data_file> list_data_files(const std::filesystem::path& data_directory,
                                        const std::vector<std::wstring_view>& extensions);
+
+// The files of netkeep's own temporary names directly in `data_directory`
+// and anywhere below its exported_directories: what a killed import or
+// export left there. Folders that cannot be listed contribute nothing.
+std::vector<std::filesystem::path> list_leftover_files(const std::filesystem::path& data_directory);
 
 }  // namespace netkeep

@@ -2,18 +2,20 @@
 
 #include <cstdint>
 #include <fstream>
+#include <optional>
 #include <stdexcept>
 
 #include "archive/archive_format.h"
 #include "archive/data_files.h"
 #include "archive/fixed_tables.h"
-#include "archive/replacement_file.h"
+#include "platform/files/replacement_file.h"
 #include "platform/sqlite/database_use.h"
 #include "platform/text/unicode.h"
 
 namespace netkeep::archive {
 namespace {
 
+namespace fs = std::filesystem;
 namespace registry = win32::registry;
 
 // RegEnumValueW's name buffer in wide characters, terminator included.
@@ -79,6 +81,24 @@ void write_file(archive_writer& out, const data_file& file) {
   copy_contents(in, out.stream(), static_cast<std::uint64_t>(length));
 }
 
+// Refuses an archive that would replace one of the files that it copies, or
+// a journal beside one of the databases.
+void refuse_data_file_target(const fs::path& archive_path, const std::wstring& archive_name,
+                             const std::vector<data_file>& files) {
+  for (const data_file& file : files) {
+    std::vector<std::wstring> own = {text::from_path(file.path)};
+    if (file.path.extension() == ".db") {
+      for (std::wstring& side : sqlite::side_files(own.front())) own.push_back(std::move(side));
+    }
+    for (const std::wstring& name : own) {
+      std::error_code ignored;
+      if (fs::equivalent(archive_path, text::to_path(name), ignored)) {
+        throw std::runtime_error("cannot export onto a data file: " + text::to_utf8(archive_name));
+      }
+    }
+  }
+}
+
 }  // namespace
 
 void export_installation(registry::raw_key installation_key, const std::wstring& data_directory,
@@ -92,14 +112,27 @@ void export_installation(registry::raw_key installation_key, const std::wstring&
       sqlite::check_not_in_use(text::from_path(file.path), sqlite::intended_use::copy);
     }
   }
-  replacement_file archive(text::to_path(archive_name));
-  archive_writer out(archive.stream());
+  const fs::path archive_path = text::to_path(archive_name);
+  refuse_data_file_target(archive_path, archive_name, files);
+  // A pipe or a device is written directly: it cannot be replaced.
+  std::optional<files::replacement_file> archive;
+  try {
+    archive.emplace(archive_path, files::other_target::write_directly);
+  } catch (const fs::filesystem_error&) {
+    throw std::runtime_error("failed to open file");
+  }
+  archive_writer out(archive->stream());
   out.write_header();
   write_values(out, installation_key, L"");
   write_key_tree(out, installation_key);
   for (const data_file& file : files) write_file(out, file);
   out.write_end_of_list();
-  archive.commit("failed to write to file");
+  try {
+    archive->finish();
+  } catch (const fs::filesystem_error&) {
+    throw std::runtime_error("failed to write to file");
+  }
+  archive->commit();
 }
 
 }  // namespace netkeep::archive

@@ -17,8 +17,13 @@ namespace netkeep::archive {
 //  - the ".db" files of `data_directory` and the files of its
 //    exported_directories (see list_data_files).
 // The archive is written under a temporary name and replaces an existing
-// file of that name only once it is complete; on failure nothing but the
-// temporary file (which is removed) has been written.
+// file of that name only once it is complete (files::replacement_file: the
+// owner, group and mode of the replaced file stay, a symbolic link is
+// followed); on failure nothing but the temporary file (which is removed)
+// has been written. A pipe or a device (/dev/stdout) is written directly.
+// An archive name that is one of the files exported, or a journal of one of
+// the databases, is refused before anything is written: std::runtime_error
+// "cannot export onto a data file: <archive name>".
 //
 // Before anything is written, every database file of `data_directory` is
 // checked with sqlite::check_not_in_use for reading: one that another

@@ -7,7 +7,8 @@
 
 #include "archive/archive_format.h"
 #include "archive/archive_index.h"
-#include "archive/replacement_file.h"
+#include "archive/data_files.h"
+#include "platform/files/replacement_file.h"
 #include "platform/sqlite/database_use.h"
 #include "platform/text/unicode.h"
 
@@ -40,16 +41,23 @@ void restore_registry(registry::raw_key installation_key, const archive_index& i
   }
 }
 
+// A data file written beside its target.
+struct staged_file {
+  explicit staged_file(const fs::path& target_file) : target(target_file), contents(target_file) {}
+  fs::path target;
+  files::replacement_file contents;
+};
+
 fs::path target_of(const fs::path& data_directory, const file_entry& file) {
   fs::path target = data_directory;
   for (const std::wstring& component : file_name_components(file.name)) target /= text::to_path(component);
   return target;
 }
 
-// Refuses to replace a database that another connection uses, and rolls back
-// a journal that a killed process left beside one, which would otherwise be
-// played back onto the file that replaces it.
-void check_databases_not_in_use(const fs::path& data_directory, const std::vector<file_entry>& files) {
+// Refuses to replace a database that another connection uses, and rolls
+// back a journal or folds a write-ahead log that a killed process left beside
+// one, so that the old database stays whole until it is replaced.
+void settle_replaced_databases(const fs::path& data_directory, const std::vector<file_entry>& files) {
   for (const file_entry& file : files) {
     const fs::path target = target_of(data_directory, file);
     std::error_code ignored;
@@ -59,18 +67,50 @@ void check_databases_not_in_use(const fs::path& data_directory, const std::vecto
   }
 }
 
-// Writes the file's contents beside its target, complete but not yet in
-// place.
-std::unique_ptr<replacement_file> stage_file(std::istream& archive, const fs::path& data_directory,
-                                             const file_entry& file) {
+// Removes what is left beside the databases about to be replaced (journals
+// without a transaction to undo, beside a file that is no database or that
+// does not exist), which SQLite would otherwise play back onto the new file.
+void remove_side_files(const std::vector<std::unique_ptr<staged_file>>& staged) {
+  for (const std::unique_ptr<staged_file>& file : staged) {
+    if (file->target.extension() != ".db") continue;
+    for (const std::wstring& side : sqlite::side_files(text::from_path(file->target))) {
+      std::error_code failure;
+      fs::remove(text::to_path(side), failure);
+      if (failure) throw fs::filesystem_error("cannot remove", text::to_path(side), failure);
+    }
+  }
+}
+
+// Writes the file's contents beside its target, complete and durable but not
+// yet in place.
+std::unique_ptr<staged_file> stage_file(std::istream& archive, const fs::path& data_directory,
+                                        const file_entry& file) {
   const fs::path target = target_of(data_directory, file);
   fs::create_directories(target.parent_path());
-  auto out = std::make_unique<replacement_file>(target);
+  std::unique_ptr<staged_file> out;
+  try {
+    out = std::make_unique<staged_file>(target);
+  } catch (const fs::filesystem_error&) {
+    throw std::runtime_error("failed to open file");
+  }
   archive.clear();
   archive.seekg(file.offset, std::ios::beg);
-  copy_contents(archive, out->stream(), file.size);
-  out->finish("unexpected");
+  copy_contents(archive, out->contents.stream(), file.size);
+  try {
+    out->contents.finish();
+  } catch (const fs::filesystem_error&) {
+    throw std::runtime_error("unexpected");
+  }
   return out;
+}
+
+// Removes the temporary files that a killed import or export left in the
+// data folders.
+void remove_leftovers(const fs::path& data_directory) {
+  for (const fs::path& leftover : list_leftover_files(data_directory)) {
+    std::error_code ignored;
+    fs::remove(leftover, ignored);
+  }
 }
 
 }  // namespace
@@ -84,20 +124,22 @@ void import_installation(registry::raw_key installation_key, const std::wstring&
   if (!archive.is_open()) throw std::runtime_error("failed to open file");
   const archive_index index = read_archive_index(archive);
   const fs::path data_folder = text::to_path(data_directory);
-  check_databases_not_in_use(data_folder, index.files);
+  settle_replaced_databases(data_folder, index.files);
 
   // The data files are written beside their targets first, then the registry
   // is restored and made durable, and only then are the files renamed into
   // place: a failure before the renames (a full disk, a file size limit, a
   // folder that cannot be written) leaves the files and the hive file as
   // they were, and the staged files are removed.
-  std::vector<std::unique_ptr<replacement_file>> staged;
+  std::vector<std::unique_ptr<staged_file>> staged;
   for (const file_entry& file : index.files) staged.push_back(stage_file(archive, data_folder, file));
   if (!index.registry.empty()) {
     restore_registry(installation_key, index);
     registry::flush_key(installation_key);
   }
-  for (const std::unique_ptr<replacement_file>& file : staged) file->commit("unexpected");
+  remove_side_files(staged);
+  for (const std::unique_ptr<staged_file>& file : staged) file->contents.commit();
+  remove_leftovers(data_folder);
 }
 
 }  // namespace netkeep::archive

@@ -26,22 +26,32 @@ namespace netkeep::archive {
 //
 // Nothing is written while a database file that the archive replaces is in
 // use by another connection: sqlite::error("database is locked"). A hot
-// journal that a killed process left beside such a file is rolled back
-// first (see sqlite::check_not_in_use).
+// journal that a killed process left beside such a file is rolled back and a
+// write-ahead log folded into it first (sqlite::check_not_in_use for
+// replacing), so that the old database is whole on its own; when that cannot
+// be done, sqlite::error("cannot roll back the journal of <file>: <reason>").
 //
 // Then it writes, in this order: each data file under a temporary name
-// beside its target (missing folders created); the registry, made durable
-// with flush_key; and last the renames of the data files over their
-// targets. A failure before the renames leaves the data files as they were
-// (the temporary files are removed), and the hive file too unless a registry
-// call itself failed part-way, whose earlier changes the command writes back
-// when it closes the installation key. Failures: a data file that cannot be
+// beside its target (missing folders created), durable on disk; the
+// registry, made durable with flush_key; then it removes the journal,
+// write-ahead log and shared-memory index left beside each database that it
+// replaces (none of them holds anything to undo by then); then it renames
+// the data files over their targets (files::replacement_file: each keeps the
+// owner, group and mode of the file it replaces, and a symbolic link is
+// followed, not replaced); last it removes the temporary files that a killed
+// netkeep left in the data folders (list_leftover_files).
+//
+// A failure before the renames leaves the data files as they were (the
+// temporary files are removed), and the hive file too unless a registry call
+// itself failed part-way, whose earlier changes the command writes back when
+// it closes the installation key. Failures: a data file that cannot be
 // created throws "failed to open file", one that cannot be written in full
-// "unexpected", a folder that cannot be created
-// std::filesystem::filesystem_error, a failing registry call win32::error, a
-// failing write-back std::runtime_error. Only a failing rename, or the
-// process ending during the renames, leaves some files new and others old;
-// no file is ever left half-written.
+// "unexpected", a folder that cannot be created or a side file that cannot
+// be removed std::filesystem::filesystem_error, a failing registry call
+// win32::error, a failing write-back std::runtime_error. Only a failing
+// rename, or the process ending during the renames, leaves some files new
+// and others old; no file is ever left half-written, and no database ever
+// meets a journal that is not its own.
 void import_installation(win32::registry::raw_key installation_key, const std::wstring& data_directory,
                          const std::wstring& archive_name);
 

@@ -1,6 +1,7 @@
 // netkeep: the offline database tool of the Orbenta satellite-network
 // management system.
 
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,9 @@ int wmain(int argc, wchar_t** argv) {
 }
 #else
 int main(int argc, char** argv) {
+  // A write past the file size limit then fails with EFBIG, which the command
+  // reports as its error, instead of ending the process without a word.
+  std::signal(SIGXFSZ, SIG_IGN);
   netkeep::console::install();
   std::vector<std::wstring> words;
   for (int i = 0; i < argc; ++i) words.push_back(netkeep::text::from_utf8(argv[i]));

@@ -5,6 +5,8 @@
 #include <cctype>
 #include <vector>
 
+#include "platform/text/unicode.h"
+
 namespace netkeep {
 namespace {
 
@@ -24,6 +26,18 @@ std::string count_by_id_sql(const count_question& q) {
 std::string count_by_moniker_sql(const count_question& q) {
   return "SELECT " + q.counted() + " IS NOT NULL, " + q.key() + " FROM " + q.table() + " WHERE " + q.key() +
          " = CAST(" + q.key() + " AS TEXT) || '' AND instr(" + q.key() + ", char(0)) = 0";
+}
+
+// The rows whose key is a text without a zero character, with its bytes:
+// the table keeps those that are not valid UTF-8.
+std::string unconvertible_keys_sql(const count_question& q) {
+  return "SELECT " + q.counted() + " IS NOT NULL, " + q.key() + ", CAST(" + q.key() + " AS BLOB) FROM " + q.table() +
+         " WHERE typeof(" + q.key() + ") = 'text' AND instr(" + q.key() + ", char(0)) = 0";
+}
+
+bool is_utf8_database(const sqlite::database& db) {
+  sqlite::statement encoding(db, "PRAGMA encoding");
+  return encoding.step() && encoding.column_text(0) == L"UTF-8";
 }
 
 // Every number of the number column: questions about the same columns with
@@ -116,10 +130,11 @@ std::string text_question::statement() const {
 // rows costs few allocations.
 class table_answers::table {
  public:
-  table(const sqlite::database& db, const std::string& sql, bool text_key, bool text_answer)
+  table(const sqlite::database& db, const std::string& sql, bool text_key, bool text_answer, rows_kept kept)
       : text_key_(text_key), text_answer_(text_answer) {
     sqlite::statement rows(db, sql);
     while (rows.step()) {
+      if (kept == rows_kept::keys_not_utf8 && text::is_utf8(rows.column_bytes(2))) continue;
       const std::size_t texts_before = texts_.size();
       entry e{};
       if (text_answer_) {
@@ -270,6 +285,9 @@ struct table_answers::asked {
   table* by_moniker = nullptr;
   bool monikers_per_row = false;  // counts by moniker come from `per_row`
   std::unique_ptr<sqlite::statement> per_row;
+  // Where `per_row` counts by moniker in a UTF-8 database: the rows whose
+  // key is not valid UTF-8, compared after conversion.
+  table* unconvertible = nullptr;
   // First texts that the per-row statement gave, by id: the texts handed
   // out stay valid until clear().
   std::map<std::int64_t, std::optional<std::wstring>> per_row_texts;
@@ -292,10 +310,10 @@ table_answers::asked& table_answers::known(const question& question) {
 }
 
 table_answers::table& table_answers::read(const sqlite::database& db, const std::string& sql, bool text_key,
-                                          bool text_answer) {
+                                          bool text_answer, rows_kept kept) {
   auto found = tables_.find(sql);
   if (found == tables_.end()) {
-    auto read = std::make_unique<table>(db, sql, text_key, text_answer);  // a failure keeps nothing
+    auto read = std::make_unique<table>(db, sql, text_key, text_answer, kept);  // a failure keeps nothing
     found = tables_.emplace(sql, std::move(read)).first;
   }
   return *found->second;
@@ -303,7 +321,7 @@ table_answers::table& table_answers::read(const sqlite::database& db, const std:
 
 std::int64_t table_answers::count(const sqlite::database& db, const count_question& question, std::int64_t id) {
   asked& a = known(question);
-  if (a.by_id == nullptr) a.by_id = &read(db, count_by_id_sql(question), false, false);
+  if (a.by_id == nullptr) a.by_id = &read(db, count_by_id_sql(question), false, false, rows_kept::all);
   return a.by_id->count(id);
 }
 
@@ -312,26 +330,32 @@ std::int64_t table_answers::count(const sqlite::database& db, const count_questi
   asked& a = known(question);
   if (a.by_moniker == nullptr && !a.monikers_per_row) {
     if (compares_texts_exactly(db, question)) {
-      a.by_moniker = &read(db, count_by_moniker_sql(question), true, false);
+      a.by_moniker = &read(db, count_by_moniker_sql(question), true, false, rows_kept::all);
     } else {
       a.statement(db, question.statement());
+      if (is_utf8_database(db)) {
+        a.unconvertible = &read(db, unconvertible_keys_sql(question), true, false, rows_kept::keys_not_utf8);
+      }
       a.monikers_per_row = true;
     }
   }
   // The moniker as bound: up to its first zero character.
-  if (a.by_moniker != nullptr) return a.by_moniker->count(moniker.substr(0, moniker.find(L'\0')));
+  const std::wstring_view bound = moniker.substr(0, moniker.find(L'\0'));
+  if (a.by_moniker != nullptr) return a.by_moniker->count(bound);
 
   sqlite::statement& statement = a.statement(db, question.statement());
-  statement.bind_text(1, std::wstring(moniker));
+  statement.bind_text(1, std::wstring(bound));
   const std::int64_t count = statement.step() ? statement.column_int64(0) : 0;
   statement.reset();  // no statement stays open between questions
-  return count;
+  // The statement never finds the rows of `unconvertible`: the bound text is
+  // valid UTF-8.
+  return count + (a.unconvertible != nullptr ? a.unconvertible->count(bound) : 0);
 }
 
 std::optional<std::wstring_view> table_answers::first_text(const sqlite::database& db, const text_question& question,
                                                            std::int64_t id) {
   asked& a = known(question);
-  if (a.by_id == nullptr) a.by_id = &read(db, text_by_id_sql(question), false, true);
+  if (a.by_id == nullptr) a.by_id = &read(db, text_by_id_sql(question), false, true, rows_kept::all);
   const std::optional<table::text_rows> found = a.by_id->text(id, question.number());
   if (!found) return std::nullopt;
   if (found->rows == 1) return found->text;

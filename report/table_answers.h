@@ -25,10 +25,7 @@
 //   TEXT or BLOB affinity (no conversion of the bound text) and the BINARY
 //   collation: there SQL's "=" on texts is exact comparison. Rows whose key
 //   holds a zero character never equal a bound text (it ends at its first
-//   zero) and are left out. A key that is not valid UTF-8 in a UTF-8
-//   database is compared after its conversion, on the safe side: the
-//   statement would not find it by a text read from another row with the
-//   same bytes.
+//   zero) and are left out.
 // - The first text: where only one row has the key (and number), it is the
 //   first row in any order. Where several have it, the statement's plan
 //   (an index it uses, or none) chooses the first, and the statement itself
@@ -37,6 +34,13 @@
 // Elsewhere (other affinities and collations, views) the per-row statement
 // answers, prepared once and reset for each question. The way is decided
 // for each question at its first use, from the schema.
+//
+// One exception, on the safe side: a key that is not valid UTF-8 in a UTF-8
+// database is compared after its conversion, as the one-pass read compares
+// every key. The statement, binding the text that the conversion made of the
+// same bytes in another table, would not find it, and a repair would delete
+// the row that it protects. On the per-row path these rows come from one
+// pass as well, and add to the statement's count (which never has them).
 //
 // The one-pass statement names the same columns in the same order as the
 // per-row statement, so a missing table or column fails with the same SQLite
@@ -142,8 +146,12 @@ class table_answers {
   // What is known of one question.
   struct asked;
 
+  // Which rows of a pass a table keeps: all, or those whose key (with its
+  // bytes in column 2) is not valid UTF-8.
+  enum class rows_kept { all, keys_not_utf8 };
+
   asked& known(const question& question);
-  table& read(const sqlite::database& db, const std::string& sql, bool text_key, bool text_answer);
+  table& read(const sqlite::database& db, const std::string& sql, bool text_key, bool text_answer, rows_kept kept);
 
   std::map<std::string, std::unique_ptr<table>, std::less<>> tables_;  // by one-pass statement
   std::vector<std::unique_ptr<asked>> asked_;                         // by question serial

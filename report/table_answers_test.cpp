@@ -245,6 +245,14 @@ TEST_F(TableAnswers, AnInvalidUtf8KeyMatchesItsConversion) {
   EXPECT_EQ(per_row_count(allocations, converted), 0);
   EXPECT_EQ(answers.count(db, allocations, converted), 1);
   EXPECT_EQ(answers.count(db, allocations, L"M5"), 1);
+
+  // The same where the per-row statement answers.
+  db.exec(
+      "CREATE TABLE nocase (allocation INTEGER, moniker TEXT COLLATE NOCASE);"
+      "INSERT INTO nocase VALUES (1, CAST(x'4d35ff' AS TEXT)), (2, 'm5'), (NULL, CAST(x'4d35ff' AS TEXT));");
+  const count_question nocase{"allocation", "nocase", "moniker"};
+  EXPECT_EQ(answers.count(db, nocase, converted), 1);
+  EXPECT_EQ(answers.count(db, nocase, L"M5"), 1);
 }
 
 // Keys the schema compares otherwise than exactly (collations, affinities

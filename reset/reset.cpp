@@ -1,8 +1,6 @@
 #include "reset/reset.h"
 
-#include <cerrno>
 #include <cstdint>
-#include <fstream>
 #include <set>
 #include <string>
 #include <system_error>
@@ -10,7 +8,7 @@
 
 #include "archive/data_files.h"
 #include "archive/fixed_tables.h"
-#include "archive/replacement_file.h"
+#include "platform/files/replacement_file.h"
 #include "platform/sqlite/database_use.h"
 #include "platform/text/unicode.h"
 
@@ -63,20 +61,6 @@ void delete_unpreserved_keys(registry::raw_key installation_key) {
                       });
 }
 
-// Whether files can be removed from `folder`, tried with a probe file of our
-// own; the reason when they cannot.
-std::error_code removal_failure(const fs::path& folder) {
-  const fs::path probe = own_file_name(folder, ".probe");
-  std::error_code failure;
-  {
-    errno = 0;
-    std::ofstream out(probe, std::ios::binary | std::ios::trunc);
-    if (!out) failure = std::error_code(errno != 0 ? errno : EACCES, std::generic_category());
-  }
-  if (!failure) fs::remove(probe, failure);
-  return failure;
-}
-
 // Throws before anything is deleted when a file cannot be: a database in use,
 // or a folder whose entries cannot be removed (read-only).
 void check_files_removable(const std::vector<data_file>& files) {
@@ -87,7 +71,7 @@ void check_files_removable(const std::vector<data_file>& files) {
     }
     const fs::path folder = file.path.parent_path();
     if (!checked_folders.insert(folder).second) continue;
-    if (const std::error_code failure = removal_failure(folder)) {
+    if (const std::error_code failure = netkeep::files::probe_folder(folder)) {
       throw fs::filesystem_error("cannot remove", file.path, failure);
     }
   }
@@ -96,12 +80,21 @@ void check_files_removable(const std::vector<data_file>& files) {
 }  // namespace
 
 void reset_installation(registry::raw_key installation_key, const std::wstring& data_directory) {
-  const std::vector<data_file> files = list_data_files(text::to_path(data_directory), {L".db", L".db-journal"});
+  const fs::path data_folder = text::to_path(data_directory);
+  // In name order, each database before its journal, log and index: the
+  // database goes first, so that a reset stopped in between leaves no
+  // database without the journal that makes it whole.
+  const std::vector<data_file> files =
+      list_data_files(data_folder, {L".db", L".db-journal", L".db-wal", L".db-shm"});
   check_files_removable(files);
   delete_unpreserved_values(installation_key, L"");
   delete_unpreserved_keys(installation_key);
   registry::flush_key(installation_key);
   for (const data_file& file : files) fs::remove(file.path);
+  for (const fs::path& leftover : list_leftover_files(data_folder)) {
+    std::error_code ignored;  // harmless where it stays
+    fs::remove(leftover, ignored);
+  }
 }
 
 }  // namespace netkeep

@@ -10,9 +10,9 @@
 namespace netkeep {
 
 // First makes sure that the whole reset can be done, changing nothing: lists
-// the files that step 3 deletes (the ".db" and ".db-journal" files of
-// `data_directory` and every file of its exported_directories, in the order
-// of list_data_files), checks that no other connection uses one of the
+// the files that step 3 deletes (the ".db", ".db-journal", ".db-wal" and
+// ".db-shm" files of `data_directory` and every file of its
+// exported_directories, in the order of list_data_files), checks that no other connection uses one of the
 // databases (sqlite::check_not_in_use for writing, which throws
 // sqlite::error("database is locked")) and that a file can be created and
 // removed in each folder that holds one of them (else
@@ -27,7 +27,9 @@ namespace netkeep {
 //     after its subkeys; then makes the registry durable (flush_key), so
 //     that no file is deleted while the registry could still fail to be
 //     written;
-//  3. deletes the listed files. Folders are never deleted.
+//  3. deletes the listed files, then the temporary files that a killed
+//     netkeep left in the data folders (list_leftover_files; one that cannot
+//     be removed stays). Folders are never deleted.
 //
 // Throws win32::error for a failing registry call, including a value or key
 // enumeration that ends otherwise than at its last item, and the write-back's

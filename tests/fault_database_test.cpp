@@ -6,12 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#ifndef _WIN32
-#include <sqlite3.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
-
 #include <filesystem>
 #include <string>
 
@@ -137,30 +131,11 @@ TEST_F(DatabaseFaults, AReaderOfTheDatabaseDoesNotStopExportButStopsImportAndRes
 
 // --- A journal that a killed program left beside a database.
 
-// Leaves a hot journal beside `database`: a child process starts a
-// transaction that rewrites every row of `table` and dies before it commits,
-// after SQLite has written part of the new pages into the file itself.
-void leave_hot_journal(const fs::path& database, const std::string& table) {
-  const pid_t child = ::fork();
-  if (child == 0) {
-    sqlite3* db = nullptr;
-    const std::string sql =
-        "PRAGMA cache_size = 1; PRAGMA synchronous = OFF; BEGIN; UPDATE " + table + " SET x = 'half-written ' || x;";
-    const bool done = sqlite3_open(database.c_str(), &db) == SQLITE_OK &&
-                      sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
-    ::_exit(done ? 0 : 1);  // neither commits nor rolls back: the journal stays hot
-  }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  ASSERT_TRUE(fs::exists(database.string() + "-journal"));
-}
-
 TEST_F(DatabaseFaults, AHotJournalIsRolledBackBeforeExportCopiesTheDatabase) {
   installation.sql("Network.db",
                    "CREATE TABLE notes(x); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000)"
                    " INSERT INTO notes SELECT printf('note %04d %s', i, zeroblob(100)) FROM n");
-  leave_hot_journal(installation.database("Network.db"), "notes");
+  leave_hot_journal(installation.database("Network.db"));
 
   ASSERT_EQ(installation.run({"export", "saved.nka"}).status, 0);
   test_installation copy;

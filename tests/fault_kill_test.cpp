@@ -1,13 +1,16 @@
-// POSIX only: netkeep killed (SIGKILL) at random moments of import, repair
-// and reset, 50 times each. After every kill the hive file reads, every
-// database passes SQLite's integrity check and `verify` runs; import leaves
-// each file whole, either the old one or the archive's.
+// POSIX only: netkeep killed (SIGKILL) at random moments of import, export,
+// repair and reset, 50 times each, most of them with the hot journals of a
+// killed program beside the databases. After every kill the hive file reads,
+// every database passes SQLite's integrity check and `verify` runs; import
+// leaves each file whole, either the old one or the archive's, and export
+// leaves the databases as they were and the archive whole or absent.
 #ifndef _WIN32
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <random>
 #include <string>
 
@@ -74,6 +77,27 @@ void expect_verify_runs(const test_installation& installation) {
   EXPECT_EQ(r.status, 0) << r.err;
 }
 
+// Leaves a killed program's hot journal beside each database, over enough
+// rows that part of its pages are in the database file itself.
+void leave_hot_journals(const test_installation& installation) {
+  for (const char* database : databases) {
+    installation.sql(database,
+                     "CREATE TABLE notes(x); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE "
+                     "i < 300) INSERT INTO notes SELECT printf('note %04d %s', i, zeroblob(200)) FROM n");
+    leave_hot_journal(installation.database(database));
+  }
+}
+
+// What each database of `state` holds once its journal is rolled back, as
+// the next program to open it sees it; the state is restored afterwards.
+std::map<std::string, std::string> contents_of(const test_installation& installation, const installation_state& state) {
+  restore_state(installation, state);
+  std::map<std::string, std::string> contents;
+  for (const char* database : databases) contents[database] = database_contents(installation.database(database));
+  restore_state(installation, state);
+  return contents;
+}
+
 TEST(KilledCommands, ImportLeavesEachFileAndTheHiveOldOrNew) {
   SKIP_ON_WINDOWS_TARGET(killed_reason);
   test_installation source;
@@ -100,6 +124,53 @@ TEST(KilledCommands, ImportLeavesEachFileAndTheHiveOldOrNew) {
   });
 }
 
+TEST(KilledCommands, ImportOverHotJournalsLeavesEachDatabaseOldOrImported) {
+  SKIP_ON_WINDOWS_TARGET(killed_reason);
+  test_installation source;
+  install_network(source, section("Imported") + "\n\"From\"=\"the archive\"\n");
+  source.sql("Network.db", "CREATE TABLE imported(x); INSERT INTO imported VALUES ('from the archive')");
+  ASSERT_EQ(source.run({"export", "source.nka"}).status, 0);
+  const std::string archive = program_path(source.root() / "source.nka");
+  std::map<std::string, std::string> imported;
+  for (const char* database : databases) imported[database] = database_contents(source.database(database));
+
+  test_installation installation;
+  install_network(installation);
+  leave_hot_journals(installation);
+  const installation_state hot = save_state(installation);
+  const std::map<std::string, std::string> old_contents = contents_of(installation, hot);
+
+  kill_repeatedly(installation, hot, {"import", archive}, 4, [&] {
+    for (const char* database : databases) {
+      const std::string contents = database_contents(installation.database(database));
+      EXPECT_TRUE(contents == old_contents.at(database) || contents == imported.at(database)) << database;
+    }
+    expect_verify_runs(installation);
+  });
+}
+
+TEST(KilledCommands, ExportLeavesTheDatabasesAsTheyWereAndTheArchiveWholeOrAbsent) {
+  SKIP_ON_WINDOWS_TARGET(killed_reason);
+  test_installation installation;
+  install_network(installation);
+  leave_hot_journals(installation);
+  const installation_state hot = save_state(installation);
+  const std::map<std::string, std::string> old_contents = contents_of(installation, hot);
+  ASSERT_EQ(installation.run({"export", "saved.nka"}).status, 0);
+  const std::string whole = read_file(installation.root() / "saved.nka");
+  fs::remove(installation.root() / "saved.nka");
+
+  kill_repeatedly(installation, hot, {"export", "saved.nka"}, 5, [&] {
+    for (const char* database : databases) {
+      EXPECT_EQ(database_contents(installation.database(database)), old_contents.at(database)) << database;
+    }
+    if (fs::exists(installation.root() / "saved.nka")) {
+      EXPECT_EQ(read_file(installation.root() / "saved.nka"), whole);
+      fs::remove(installation.root() / "saved.nka");
+    }
+  });
+}
+
 TEST(KilledCommands, RepairLeavesSoundDatabasesAndHive) {
   SKIP_ON_WINDOWS_TARGET(killed_reason);
   test_installation installation;
@@ -110,6 +181,7 @@ TEST(KilledCommands, RepairLeavesSoundDatabasesAndHive) {
   std::string orphans = "INSERT INTO managed_device_map VALUES ";
   for (int i = 0; i < 12; ++i) orphans += (i > 0 ? ", (" : "(") + std::to_string(100 + i) + ", 'GONE-" + std::to_string(i) + "')";
   installation.sql("Switching.db", orphans);
+  leave_hot_journals(installation);
   const installation_state broken = save_state(installation);
 
   kill_repeatedly(installation, broken, {"repair"}, 2, [&] { expect_verify_runs(installation); });
@@ -119,6 +191,7 @@ TEST(KilledCommands, ResetLeavesAReadableHiveAndWholeDatabases) {
   SKIP_ON_WINDOWS_TARGET(killed_reason);
   test_installation installation;
   install_network(installation);
+  leave_hot_journals(installation);
   const installation_state installed = save_state(installation);
 
   kill_repeatedly(installation, installed, {"reset"}, 3, [&] {

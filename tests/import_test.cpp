@@ -90,7 +90,7 @@ TEST_F(ImportCommand, ImportingTwiceEqualsImportingOnceAndKeepsWhatTheArchiveDoe
             std::string::npos)
       << once;
   EXPECT_NE(before, once);
-  EXPECT_EQ(files_once.at("Network.db-journal"), "journal");
+  EXPECT_EQ(files_once.count("Network.db-journal"), 0u) << "the journal of the replaced database";
   EXPECT_EQ(files_once.at("notes.txt"), "notes");
   EXPECT_EQ(files_once.at("Switching/own.txt"), "own");
   EXPECT_EQ(files_once.at("Switching/c.txt"), "c");

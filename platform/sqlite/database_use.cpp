@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <filesystem>
+
 #include "platform/sqlite/sqlite.h"
 #include "platform/text/unicode.h"
 
@@ -34,6 +36,12 @@ class existing_file_connection {
   sqlite3* handle_ = nullptr;
 };
 
+bool has_contents(const std::wstring& file) {
+  std::error_code ignored;
+  const std::uintmax_t size = std::filesystem::file_size(netkeep::text::to_path(file), ignored);
+  return !ignored && size > 0;
+}
+
 bool is_lock_conflict(int result) {
   const int primary = result & 0xFF;
   return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
@@ -55,16 +63,29 @@ void check_not_in_use(const std::wstring& file, intended_use use) {
     case intended_use::remove:
       result = existing_file_connection(file, SQLITE_OPEN_READWRITE).claim(exclusive_claim);
       break;
-    case intended_use::replace: {
-      // A read-only connection does not roll a hot journal back but reports
-      // it, and then the exclusive claim, which would, is left out.
-      existing_file_connection reader(file, SQLITE_OPEN_READONLY);
-      result = reader.claim(shared_claim);
-      if (result == SQLITE_OK) result = existing_file_connection(file, SQLITE_OPEN_READWRITE).claim(exclusive_claim);
+    case intended_use::replace:
+      // The claim's shared lock rolls a hot journal back; the close of the
+      // last connection folds a write-ahead log into the file and removes it
+      // with its index.
+      result = existing_file_connection(file, SQLITE_OPEN_READWRITE).claim(exclusive_claim);
+      if (result == SQLITE_OK && has_contents(file + L"-wal")) {
+        result = SQLITE_BUSY;  // another connection keeps the log open
+      }
+      if (is_lock_conflict(result)) break;
+      // After a failed claim a journal or log may still hold a transaction
+      // that must not reach the new file; one beside a file that is no
+      // database has nothing to roll back.
+      if (result != SQLITE_OK && (result & 0xFF) != SQLITE_NOTADB &&
+          (has_contents(file + L"-journal") || has_contents(file + L"-wal"))) {
+        throw error("cannot roll back the journal of " + netkeep::text::to_utf8(file) + ": " + sqlite3_errstr(result));
+      }
       break;
-    }
   }
   if (is_lock_conflict(result)) throw error(sqlite3_errstr(SQLITE_BUSY));
+}
+
+std::vector<std::wstring> side_files(const std::wstring& file) {
+  return {file + L"-journal", file + L"-wal", file + L"-shm"};
 }
 
 }  // namespace sqlite

@@ -122,6 +122,12 @@ void statement::append_column_text(int index, std::wstring& out) const {
   netkeep::text::append_from_utf16(out, whole);
 }
 
+std::string_view statement::column_bytes(int index) const {
+  const void* bytes = sqlite3_column_blob(handle_, index);
+  if (bytes == nullptr) return {};
+  return {static_cast<const char*>(bytes), static_cast<std::size_t>(sqlite3_column_bytes(handle_, index))};
+}
+
 transaction::transaction(database& db, bool exclusive) : db_(db) {
   db_.exec(exclusive ? "BEGIN EXCLUSIVE TRANSACTION" : "BEGIN TRANSACTION");
 }

@@ -96,6 +96,9 @@ class statement {
   std::wstring column_text(int index) const;
   // Appends what column_text gives to `out`, without a string of its own.
   void append_column_text(int index, std::wstring& out) const;
+  // The column's bytes as the database holds them, a text in its encoding
+  // and unconverted; valid until the next step or reset.
+  std::string_view column_bytes(int index) const;
 
  private:
   sqlite3_stmt* handle_ = nullptr;

@@ -148,41 +148,59 @@ std::string to_utf8(std::wstring_view text) {
   return out;
 }
 
+namespace {
+
+// The length of the valid UTF-8 sequence at `i` (its code point in `c`), or
+// 0 when the bytes there are not one.
+std::size_t utf8_sequence(std::string_view text, std::size_t i, char32_t& c) {
+  const unsigned char lead = static_cast<unsigned char>(text[i]);
+  c = lead;
+  if (lead < 0x80) return 1;
+  const std::size_t extra = lead >= 0xF0 && lead <= 0xF4   ? 3
+                            : lead >= 0xE0 && lead <= 0xEF ? 2
+                            : lead >= 0xC2 && lead <= 0xDF ? 1
+                                                           : 0;
+  if (extra == 0 || i + extra >= text.size()) return 0;
+  c = lead & (0x3F >> extra);
+  for (std::size_t k = 1; k <= extra; ++k) {
+    const unsigned char cont = static_cast<unsigned char>(text[i + k]);
+    if ((cont & 0xC0) != 0x80) return 0;
+    c = (c << 6) | (cont & 0x3F);
+  }
+  // Overlong forms, surrogates and values above U+10FFFF are invalid.
+  if ((extra == 2 && c < 0x800) || (extra == 3 && (c < 0x10000 || c > 0x10FFFF)) || (c >= 0xD800 && c <= 0xDFFF)) {
+    return 0;
+  }
+  return extra + 1;
+}
+
+}  // namespace
+
 std::wstring from_utf8(std::string_view text) {
   std::wstring out;
   out.reserve(text.size());
   std::size_t i = 0;
   while (i < text.size()) {
-    unsigned char lead = static_cast<unsigned char>(text[i]);
-    std::size_t extra = lead >= 0xF0 && lead <= 0xF4   ? 3
-                        : lead >= 0xE0 && lead <= 0xEF ? 2
-                        : lead >= 0xC2 && lead <= 0xDF ? 1
-                                                       : 0;
-    char32_t c = lead;
-    bool valid = lead < 0x80;
-    if (extra > 0 && i + extra < text.size()) {
-      c = lead & (0x3F >> extra);
-      valid = true;
-      for (std::size_t k = 1; k <= extra && valid; ++k) {
-        unsigned char cont = static_cast<unsigned char>(text[i + k]);
-        valid = (cont & 0xC0) == 0x80;
-        c = (c << 6) | (cont & 0x3F);
-      }
-      // Overlong forms, surrogates and values above U+10FFFF are invalid.
-      if (valid && ((extra == 2 && c < 0x800) || (extra == 3 && (c < 0x10000 || c > 0x10FFFF)) ||
-                    (c >= 0xD800 && c <= 0xDFFF))) {
-        valid = false;
-      }
-    }
-    if (valid && lead >= 0x80) {
+    char32_t c = 0;
+    if (const std::size_t length = utf8_sequence(text, i, c); length > 0) {
       append_wide(out, c);
-      i += extra + 1;
+      i += length;
     } else {
-      out += static_cast<wchar_t>(lead);
+      out += static_cast<wchar_t>(static_cast<unsigned char>(text[i]));
       ++i;
     }
   }
   return out;
+}
+
+bool is_utf8(std::string_view text) {
+  char32_t c = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length = utf8_sequence(text, i, c);
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
 }
 
 std::size_t utf16_length(std::wstring_view text) {

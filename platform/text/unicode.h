@@ -41,6 +41,10 @@ std::string to_utf8(std::wstring_view text);
 // expected and nothing is dropped.
 std::wstring from_utf8(std::string_view text);
 
+// True when the bytes are valid UTF-8 (no overlong forms, surrogates or
+// values above U+10FFFF).
+bool is_utf8(std::string_view text);
+
 // Widens a narrow message (SQLite's texts, exception messages, which are
 // UTF-8 or ASCII) for the wide console streams.
 inline std::wstring widen(std::string_view narrow) { return from_utf8(narrow); }

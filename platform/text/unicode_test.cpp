@@ -16,6 +16,10 @@ TEST(Unicode, InvalidUtf8KeepsEveryByte) {
   EXPECT_EQ(from_utf8("a\x80" "b"), std::wstring(L"a\x80" L"b"));
   EXPECT_EQ(from_utf8("\xe4\xb8"), std::wstring(L"\xe4\xb8"));
   EXPECT_EQ(from_utf8("\xc0\xaf"), std::wstring(L"\xc0\xaf"));
+  for (const char* invalid : {"a\x80" "b", "\xe4\xb8", "\xc0\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xff"}) {
+    EXPECT_FALSE(is_utf8(invalid)) << invalid;
+  }
+  EXPECT_TRUE(is_utf8("a\xc3\xa9\xe4\xb8\x80\xf0\x9f\x98\x80"));
 }
 
 TEST(Unicode, Utf16KeepsLoneSurrogatesAndPairsAstralCharacters) {

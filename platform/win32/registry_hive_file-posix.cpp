@@ -6,16 +6,20 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <stdexcept>
 #include <utility>
-#include <vector>
+
+#include "platform/files/replacement_file.h"
 
 namespace win32::registry {
 namespace {
 
+[[noreturn]] void fail(const std::string& what, const std::filesystem::path& file, std::error_code error) {
+  throw std::runtime_error(what + " " + file.string() + ": " + error.message());
+}
+
 [[noreturn]] void fail(const std::string& what, const std::filesystem::path& file, int error) {
-  throw std::runtime_error(what + " " + file.string() + ": " + std::strerror(error));
+  fail(what, file, std::error_code(error, std::generic_category()));
 }
 
 // An open file descriptor, closed when the owner ends.
@@ -29,66 +33,20 @@ class file_descriptor {
   file_descriptor& operator=(const file_descriptor&) = delete;
 
   int get() const { return fd_; }
-  // Closes now and reports the result, which can carry a delayed write error.
-  int close() { return ::close(std::exchange(fd_, -1)); }
 
  private:
   int fd_;
 };
 
-bool write_all(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
+// Runs `use` on a replacement of the hive file; its failures name the file.
+template <class Use>
+void with_replacement(const std::filesystem::path& file, Use use) {
+  try {
+    netkeep::files::replacement_file out(file);
+    use(out);
+  } catch (const std::filesystem::filesystem_error& failure) {
+    fail("cannot write the registry file", file, failure.code());
   }
-  return true;
-}
-
-// The temporary file of a write-back, removed unless it was renamed.
-class temporary_file {
- public:
-  explicit temporary_file(std::filesystem::path path) : path_(std::move(path)) {}
-  ~temporary_file() {
-    if (!committed_) ::unlink(path_.c_str());
-  }
-  temporary_file(const temporary_file&) = delete;
-  temporary_file& operator=(const temporary_file&) = delete;
-
-  void commit() { committed_ = true; }
-
- private:
-  std::filesystem::path path_;
-  bool committed_ = false;
-};
-
-// The file that a replacement renames over: the target of a symbolic link,
-// else the file itself.
-std::filesystem::path replaced_file(const std::filesystem::path& file) {
-  std::error_code ignored;
-  const std::filesystem::path target =
-      std::filesystem::is_symlink(file, ignored) ? std::filesystem::canonical(file, ignored) : file;
-  if (target.empty()) fail("cannot write the registry file", file, ENOENT);  // a dangling link
-  return target;
-}
-
-std::filesystem::path folder_of(const std::filesystem::path& target) {
-  std::filesystem::path folder = target.parent_path();
-  return folder.empty() ? "." : folder;
-}
-
-// Creates the temporary file of a replacement of `target` in its folder;
-// its name is left in `name`.
-int create_temporary(const std::filesystem::path& file, const std::filesystem::path& target, std::vector<char>& name) {
-  const std::string pattern = (folder_of(target) / ("." + target.filename().string() + ".XXXXXX")).string();
-  name.assign(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) fail("cannot write the registry file", file, errno);
-  return fd;
 }
 
 }  // namespace
@@ -116,31 +74,14 @@ std::optional<std::string> read_hive_file(const std::filesystem::path& file) {
 }
 
 void check_hive_replaceable(const std::filesystem::path& file) {
-  std::vector<char> name;
-  file_descriptor fd(create_temporary(file, replaced_file(file), name));
-  temporary_file temporary(name.data());
+  with_replacement(file, [](netkeep::files::replacement_file&) {});  // removed unused
 }
 
 void replace_hive_file(const std::filesystem::path& file, std::string_view contents) {
-  const std::filesystem::path target = replaced_file(file);
-  const std::filesystem::path folder = folder_of(target);
-  std::vector<char> name;
-  file_descriptor fd(create_temporary(file, target, name));
-  temporary_file temporary(name.data());
-
-  struct stat old_status {};
-  const mode_t mode = ::stat(target.c_str(), &old_status) == 0 ? (old_status.st_mode & 07777) : 0644;
-  if (::fchmod(fd.get(), mode) != 0 || !write_all(fd.get(), contents) || ::fsync(fd.get()) != 0 ||
-      fd.close() != 0) {
-    fail("cannot write the registry file", file, errno);
-  }
-  if (::rename(name.data(), target.c_str()) != 0) fail("cannot write the registry file", file, errno);
-  temporary.commit();
-
-  // Makes the rename itself durable; folders that cannot be synced are
-  // accepted, the file's contents already are on disk.
-  file_descriptor folder_fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder_fd.get() >= 0) ::fsync(folder_fd.get());
+  with_replacement(file, [contents](netkeep::files::replacement_file& out) {
+    out.stream().write(contents.data(), static_cast<std::streamsize>(contents.size()));
+    out.commit();
+  });
 }
 
 hive_lock hive_lock::acquire(const std::filesystem::path& hive) {

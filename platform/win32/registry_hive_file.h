@@ -13,19 +13,17 @@ namespace win32::registry {
 // throw std::runtime_error naming the file.
 std::optional<std::string> read_hive_file(const std::filesystem::path& file);
 
-// Replaces the file's contents atomically: a temporary file in the same
-// folder is written, flushed to disk and renamed over the file (a symbolic
-// link is followed, not replaced), then the folder is flushed. A crash at
-// any moment leaves the old or the new file, never a partial one. On failure
-// the temporary file is removed, the file is unchanged and
-// std::runtime_error names the file and the reason. The new file keeps the
-// old one's permissions (0644 for a new file).
+// Replaces the file's contents atomically with netkeep::files::replacement_file:
+// a crash at any moment leaves the old or the new file, never a partial one;
+// a symbolic link is followed, not replaced; the new file keeps the old
+// one's owner, group and mode. On failure the file is unchanged and
+// std::runtime_error("cannot write the registry file <file>: <reason>").
 void replace_hive_file(const std::filesystem::path& file, std::string_view contents);
 
 // Fails as replace_hive_file would when the temporary file of a replacement
-// cannot be created beside the file (a read-only file system, a folder
-// without write permission, a dangling link): creates that temporary file
-// and removes it again. Changes nothing.
+// cannot be created beside the file or given its owner and mode (a
+// read-only file system, a folder without write permission): creates that
+// temporary file and removes it again. Changes nothing.
 void check_hive_replaceable(const std::filesystem::path& file);
 
 // An exclusive advisory lock (flock) on the sidecar file "<hive>.lock" in

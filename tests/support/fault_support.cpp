@@ -3,10 +3,12 @@
 #include <sqlite3.h>
 
 #ifndef _WIN32
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "platform/win32/registry_hive_format.h"
@@ -96,7 +98,116 @@ void sql_on(const fs::path& database, const std::string& statements) {
   if (result != SQLITE_OK) throw std::runtime_error(text);
 }
 
+namespace {
+
+// The rows of `sql` on `db`, each row's columns joined by "|".
+std::vector<std::string> rows_of(sqlite3* db, const std::string& sql) {
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
+    throw std::runtime_error(sql + ": " + sqlite3_errmsg(db));
+  }
+  std::vector<std::string> rows;
+  int result;
+  while ((result = sqlite3_step(statement)) == SQLITE_ROW) {
+    std::string row;
+    for (int column = 0; column < sqlite3_column_count(statement); ++column) {
+      const unsigned char* text = sqlite3_column_text(statement, column);
+      row += (column > 0 ? "|" : "") + (text != nullptr ? std::string(reinterpret_cast<const char*>(text)) : "NULL");
+    }
+    rows.push_back(row);
+  }
+  sqlite3_finalize(statement);
+  if (result != SQLITE_DONE) throw std::runtime_error(sql + ": " + sqlite3_errmsg(db));
+  return rows;
+}
+
+// An open connection, closed when the owner ends.
+struct connection {
+  explicit connection(const fs::path& database) {
+    if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+      sqlite3_close(db);
+      throw std::runtime_error("cannot open " + database.string());
+    }
+  }
+  ~connection() { sqlite3_close(db); }
+  sqlite3* db = nullptr;
+};
+
+std::string quoted(const std::string& name) { return "\"" + name + "\""; }
+
+std::vector<std::string> table_names(sqlite3* db) {
+  return rows_of(db, "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite_%' ORDER BY name");
+}
+
+}  // namespace
+
+std::string database_contents(const fs::path& database) {
+  connection c(database);
+  std::string contents;
+  for (const std::string& row : rows_of(c.db, "SELECT type, name, sql FROM sqlite_master ORDER BY type, name")) {
+    contents += row + "\n";
+  }
+  for (const std::string& table : table_names(c.db)) {
+    std::vector<std::string> rows = rows_of(c.db, "SELECT * FROM " + quoted(table));
+    std::sort(rows.begin(), rows.end());
+    contents += "[" + table + "]\n";
+    for (const std::string& row : rows) contents += row + "\n";
+  }
+  return contents;
+}
+
 #ifndef _WIN32
+namespace {
+
+// Runs `sql` on `database` in a child process that is then killed, as a
+// program that dies before it commits or closes.
+void run_and_die(const fs::path& database, const std::string& sql) {
+  const pid_t child = ::fork();
+  if (child < 0) throw std::runtime_error("cannot fork");
+  if (child == 0) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open(database.c_str(), &db) != SQLITE_OK ||
+        sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+      ::_exit(1);
+    }
+    ::kill(::getpid(), SIGKILL);
+    ::_exit(2);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  if (!WIFSIGNALED(status)) throw std::runtime_error("the dying connection failed on " + database.string());
+}
+
+bool has_contents(const fs::path& file) {
+  std::error_code ignored;
+  return fs::file_size(file, ignored) > 0 && !ignored;
+}
+
+}  // namespace
+
+void leave_hot_journal(const fs::path& database) {
+  std::string updates;
+  {
+    connection c(database);
+    for (const std::string& table : table_names(c.db)) {
+      std::string assignments;
+      for (const std::string& column : rows_of(c.db, "SELECT name FROM pragma_table_info('" + table + "')")) {
+        if (!assignments.empty()) assignments += ", ";
+        assignments += quoted(column) + " = CASE WHEN typeof(" + quoted(column) + ") = 'text' THEN 'half-written ' || " +
+                       quoted(column) + " ELSE " + quoted(column) + " END";
+      }
+      updates += "UPDATE " + quoted(table) + " SET " + assignments + ";";
+    }
+  }
+  run_and_die(database, "PRAGMA cache_size = 1; PRAGMA synchronous = OFF; BEGIN; " + updates);
+  if (!has_contents(database.string() + "-journal")) throw std::runtime_error("no hot journal beside " + database.string());
+}
+
+void leave_write_ahead_log(const fs::path& database, const std::string& statements) {
+  run_and_die(database, "PRAGMA journal_mode = WAL; PRAGMA wal_autocheckpoint = 0; " + statements);
+  if (!has_contents(database.string() + "-wal")) throw std::runtime_error("no log beside " + database.string());
+}
+
 namespace {
 
 // Messages between the test and the child: text ended by a null character.

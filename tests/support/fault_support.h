@@ -43,7 +43,24 @@ std::string hive_parse_error(const test_installation& installation);
 // Runs SQL on a database file in this process; throws on failure.
 void sql_on(const std::filesystem::path& database, const std::string& statements);
 
+// Every table's schema and rows as text, tables in name order and rows
+// sorted: equal for two databases that hold the same. Opening the file rolls
+// back a hot journal beside it, as any program's next open would.
+std::string database_contents(const std::filesystem::path& database);
+
 #ifndef _WIN32
+// Leaves a hot journal beside `database` as a program killed in the middle
+// of a transaction does: a child process rewrites the text of every row of
+// every table, with a cache of one page so that SQLite writes part of the
+// new pages into the file itself, and is killed (SIGKILL) before it commits.
+void leave_hot_journal(const std::filesystem::path& database);
+
+// Leaves committed transactions in the write-ahead log of `database`: a
+// child process puts the database in WAL mode, runs `statements` with
+// automatic checkpoints off and is killed (SIGKILL), so that the log and its
+// index stay beside the file.
+void leave_write_ahead_log(const std::filesystem::path& database, const std::string& statements);
+
 // A connection of another program (a child process, since POSIX locks are
 // per process and any file closed in this one would release them), holding
 // a transaction from construction to commit() or destruction (rolled back

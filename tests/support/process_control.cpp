@@ -113,10 +113,10 @@ running_netkeep start_netkeep(const test_installation& installation, const std::
     if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 || ::chdir(folder.c_str()) != 0) ::_exit(120);
     ::close(out);
     ::close(err);
-    if (options.file_size_limit != 0) {
-      ::signal(SIGXFSZ, SIG_IGN);
-      if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(121);
-    }
+    // SIGXFSZ keeps its default action, which ends a program that does not
+    // ignore it at its first write past the limit.
+    ::signal(SIGXFSZ, SIG_DFL);
+    if (options.file_size_limit != 0 && ::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(121);
     if (drop_privileges &&
         (::setgroups(0, nullptr) != 0 || ::setgid(user.gid) != 0 || ::setuid(user.uid) != 0)) {
       ::_exit(122);

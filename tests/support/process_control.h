@@ -18,8 +18,9 @@
 namespace netkeep::testing {
 
 struct run_options {
-  // RLIMIT_FSIZE in bytes, 0 for none. SIGXFSZ is ignored, so a write past
-  // the limit fails with EFBIG, as a write to a full file system fails.
+  // RLIMIT_FSIZE in bytes, 0 for none. SIGXFSZ keeps its default action:
+  // netkeep ignores it itself, so that a write past the limit fails with
+  // EFBIG, as a write to a full file system fails.
   std::uint64_t file_size_limit = 0;
   // When the tests run as root, runs netkeep as the user "nobody" (from a
   // copy of the binary that nobody may run), so that file permissions apply;

@@ -1,0 +1,41 @@
+#pragma once
+// The platform's file calls behind replacement_file (file_calls-posix.cpp,
+// file_calls-win32.cpp). Files are C runtime file descriptors on both
+// platforms. Each call returns its failure as an error code instead of
+// throwing.
+
+#include <cstddef>
+#include <filesystem>
+#include <system_error>
+
+namespace netkeep::files::calls {
+
+// Creates `file` for writing only if it does not exist yet (O_EXCL), not
+// inherited by child processes. Returns the descriptor, or -1 and `error`.
+int create_new(const std::filesystem::path& file, std::error_code& error);
+
+// Opens the existing `file` for writing, without truncating it (a pipe or a
+// device). Returns the descriptor, or -1 and `error`.
+int open_existing(const std::filesystem::path& file, std::error_code& error);
+
+// Writes all `size` bytes, going on after interrupted or partial writes.
+std::error_code write_all(int fd, const char* data, std::size_t size);
+
+// Flushes the file's contents to the disk.
+std::error_code sync(int fd);
+
+std::error_code close(int fd);
+
+// Gives the file of `fd` the owner, group and permission bits of the existing
+// file `model`; nothing when `model` does not exist. Nothing on Windows,
+// where replace() keeps the replaced file's attributes and security.
+std::error_code copy_owner_and_mode(int fd, const std::filesystem::path& model);
+
+// Renames `from` over `to`, which may exist, in one step.
+std::error_code replace(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Makes the folder's entries durable, where the platform can; failures are
+// accepted (the renamed file's contents already are on disk).
+void sync_folder(const std::filesystem::path& folder);
+
+}  // namespace netkeep::files::calls
