@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <memory>
+#include <sstream>
 #include <stdexcept>
 #include <vector>
 
@@ -41,13 +42,6 @@ void restore_registry(registry::raw_key installation_key, const archive_index& i
   }
 }
 
-// A data file written beside its target.
-struct staged_file {
-  explicit staged_file(const fs::path& target_file) : target(target_file), contents(target_file) {}
-  fs::path target;
-  files::replacement_file contents;
-};
-
 fs::path target_of(const fs::path& data_directory, const file_entry& file) {
   fs::path target = data_directory;
   for (const std::wstring& component : file_name_components(file.name)) target /= text::to_path(component);
@@ -70,10 +64,11 @@ void settle_replaced_databases(const fs::path& data_directory, const std::vector
 // Removes what is left beside the databases about to be replaced (journals
 // without a transaction to undo, beside a file that is no database or that
 // does not exist), which SQLite would otherwise play back onto the new file.
-void remove_side_files(const std::vector<std::unique_ptr<staged_file>>& staged) {
-  for (const std::unique_ptr<staged_file>& file : staged) {
-    if (file->target.extension() != ".db") continue;
-    for (const std::wstring& side : sqlite::side_files(text::from_path(file->target))) {
+// SQLite keeps them beside the file that a link names.
+void remove_side_files(const std::vector<std::unique_ptr<files::replacement_file>>& staged) {
+  for (const std::unique_ptr<files::replacement_file>& file : staged) {
+    if (file->target().extension() != ".db") continue;
+    for (const std::wstring& side : sqlite::side_files(text::from_path(file->target()))) {
       std::error_code failure;
       fs::remove(text::to_path(side), failure);
       if (failure) throw fs::filesystem_error("cannot remove", text::to_path(side), failure);
@@ -83,25 +78,42 @@ void remove_side_files(const std::vector<std::unique_ptr<staged_file>>& staged) 
 
 // Writes the file's contents beside its target, complete and durable but not
 // yet in place.
-std::unique_ptr<staged_file> stage_file(std::istream& archive, const fs::path& data_directory,
-                                        const file_entry& file) {
+std::unique_ptr<files::replacement_file> stage_file(std::istream& archive, const fs::path& data_directory,
+                                                    const file_entry& file) {
   const fs::path target = target_of(data_directory, file);
   fs::create_directories(target.parent_path());
-  std::unique_ptr<staged_file> out;
+  std::unique_ptr<files::replacement_file> out;
   try {
-    out = std::make_unique<staged_file>(target);
+    out = std::make_unique<files::replacement_file>(target);
   } catch (const fs::filesystem_error&) {
     throw std::runtime_error("failed to open file");
   }
   archive.clear();
   archive.seekg(file.offset, std::ios::beg);
-  copy_contents(archive, out->contents.stream(), file.size);
+  copy_contents(archive, out->stream(), file.size);
   try {
-    out->contents.finish();
+    out->finish();
   } catch (const fs::filesystem_error&) {
     throw std::runtime_error("unexpected");
   }
   return out;
+}
+
+// The archive, open for reading from its start, again and again. An
+// archive that is no regular file (a pipe, a terminal, /dev/stdin) can be
+// read only once, and is read into memory whole first, so that it is
+// checked in full before anything changes, as a file is.
+std::unique_ptr<std::istream> open_archive(const fs::path& path) {
+  std::error_code ignored;
+  const fs::file_status status = fs::status(path, ignored);
+  if (fs::is_directory(status)) throw std::runtime_error("failed to open file");
+  auto file = std::make_unique<std::ifstream>(path, std::ios::binary);
+  if (!file->is_open()) throw std::runtime_error("failed to open file");
+  if (fs::is_regular_file(status)) return file;
+  std::ostringstream whole;
+  whole << file->rdbuf();
+  if (file->bad()) throw std::runtime_error("failed to read from file");
+  return std::make_unique<std::istringstream>(std::move(whole).str());
 }
 
 // Removes the temporary files that a killed import or export left in the
@@ -117,11 +129,8 @@ void remove_leftovers(const fs::path& data_directory) {
 
 void import_installation(registry::raw_key installation_key, const std::wstring& data_directory,
                          const std::wstring& archive_name) {
-  const fs::path archive_path = text::to_path(archive_name);
-  std::error_code ignored;
-  std::ifstream archive;
-  if (!fs::is_directory(archive_path, ignored)) archive.open(archive_path, std::ios::binary);
-  if (!archive.is_open()) throw std::runtime_error("failed to open file");
+  const std::unique_ptr<std::istream> archive_stream = open_archive(text::to_path(archive_name));
+  std::istream& archive = *archive_stream;
   const archive_index index = read_archive_index(archive);
   const fs::path data_folder = text::to_path(data_directory);
   settle_replaced_databases(data_folder, index.files);
@@ -131,14 +140,14 @@ void import_installation(registry::raw_key installation_key, const std::wstring&
   // place: a failure before the renames (a full disk, a file size limit, a
   // folder that cannot be written) leaves the files and the hive file as
   // they were, and the staged files are removed.
-  std::vector<std::unique_ptr<staged_file>> staged;
+  std::vector<std::unique_ptr<files::replacement_file>> staged;
   for (const file_entry& file : index.files) staged.push_back(stage_file(archive, data_folder, file));
   if (!index.registry.empty()) {
     restore_registry(installation_key, index);
     registry::flush_key(installation_key);
   }
   remove_side_files(staged);
-  for (const std::unique_ptr<staged_file>& file : staged) file->contents.commit();
+  for (const std::unique_ptr<files::replacement_file>& file : staged) file->commit();
   remove_leftovers(data_folder);
 }
 

@@ -49,10 +49,15 @@ std::error_code close(int fd) { return ::_close(fd) == 0 ? std::error_code() : l
 // through ReplaceFileW in replace().
 std::error_code copy_owner_and_mode(int, const std::filesystem::path&) { return {}; }
 
-std::error_code replace(const std::filesystem::path& from, const std::filesystem::path& to) {
+std::error_code replace(const std::filesystem::path& relative_from, const std::filesystem::path& relative_to) {
   // ReplaceFileW keeps the replaced file's attributes, owner and access
   // control list; it needs an existing file to replace, so a new target is
-  // moved into place.
+  // moved into place. It refuses names relative to the current folder.
+  std::error_code error;
+  const std::filesystem::path from = std::filesystem::absolute(relative_from, error);
+  if (error) return error;
+  const std::filesystem::path to = std::filesystem::absolute(relative_to, error);
+  if (error) return error;
   if (::ReplaceFileW(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
     return {};
   }

@@ -54,6 +54,9 @@ class replacement_file {
   // The contents, buffered; a failing write sets the stream's badbit.
   std::ostream& stream();
 
+  // The file that is replaced: the target with its symbolic links followed.
+  const std::filesystem::path& target() const { return target_; }
+
   // Writes out what is buffered, makes the file's contents durable (fsync)
   // and closes it, complete but not yet in place. Throws
   // std::filesystem::filesystem_error ("cannot write" with the target and

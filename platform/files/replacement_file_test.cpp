@@ -72,6 +72,21 @@ TEST_F(Replacement, TheTargetChangesOnlyAtTheCommitAndNoTemporaryFileStays) {
   EXPECT_EQ(names(), std::set<std::string>{"target.db"});
 }
 
+TEST_F(Replacement, ARelativeTargetIsReplacedInTheCurrentFolder) {
+  const fs::path previous = fs::current_path();
+  fs::current_path(folder_);
+  try {
+    replacement_file relative("target.db");
+    relative.stream() << "new";
+    relative.commit();
+  } catch (const std::exception& failure) {
+    ADD_FAILURE() << failure.what();
+  }
+  fs::current_path(previous);
+  EXPECT_EQ(read(target()), "new");
+  EXPECT_EQ(names(), std::set<std::string>{"target.db"});
+}
+
 TEST_F(Replacement, AFolderIsNeverReplacedAndProbingLeavesNothing) {
   EXPECT_THROW(replacement_file{folder_}, fs::filesystem_error);
   EXPECT_FALSE(probe_folder(folder_));

@@ -200,7 +200,10 @@ void leave_hot_journal(const fs::path& database) {
     }
   }
   run_and_die(database, "PRAGMA cache_size = 1; PRAGMA synchronous = OFF; BEGIN; " + updates);
-  if (!has_contents(database.string() + "-journal")) throw std::runtime_error("no hot journal beside " + database.string());
+  // Beside the file that a link names, where SQLite keeps it.
+  if (!has_contents(fs::canonical(database).string() + "-journal")) {
+    throw std::runtime_error("no hot journal beside " + database.string());
+  }
 }
 
 void leave_write_ahead_log(const fs::path& database, const std::string& statements) {
