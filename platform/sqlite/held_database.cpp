@@ -107,21 +107,40 @@ std::int64_t held_database::size() {
   return length;
 }
 
-held_database::file_buffer::int_type held_database::file_buffer::underflow() {
+std::int64_t held_database::file_buffer::read_next(char* into, std::int64_t most) {
   sqlite3_file* file = owner_.file_handle_;
   sqlite3_int64 length = 0;
   if (file == nullptr || file->pMethods == nullptr || file->pMethods->xFileSize(file, &length) != SQLITE_OK ||
       next_offset_ >= length) {
-    return traits_type::eof();
+    return 0;
   }
-  const std::int64_t count = std::min<std::int64_t>(chunk_bytes, length - next_offset_);
-  chunk_.resize(static_cast<std::size_t>(count));
-  if (file->pMethods->xRead(file, chunk_.data(), static_cast<int>(count), next_offset_) != SQLITE_OK) {
-    return traits_type::eof();
-  }
+  const std::int64_t count = std::min<std::int64_t>({most, chunk_bytes, length - next_offset_});
+  if (file->pMethods->xRead(file, into, static_cast<int>(count), next_offset_) != SQLITE_OK) return 0;
   next_offset_ += count;
+  return count;
+}
+
+held_database::file_buffer::int_type held_database::file_buffer::underflow() {
+  chunk_.resize(static_cast<std::size_t>(chunk_bytes));
+  const std::int64_t count = read_next(chunk_.data(), chunk_bytes);
+  if (count == 0) return traits_type::eof();
   setg(chunk_.data(), chunk_.data(), chunk_.data() + count);
   return traits_type::to_int_type(chunk_.front());
+}
+
+std::streamsize held_database::file_buffer::xsgetn(char* into, std::streamsize count) {
+  // Straight into the reader's buffer, past the chunk, after what the chunk
+  // still holds.
+  const std::streamsize buffered = std::min<std::streamsize>(count, egptr() - gptr());
+  std::copy_n(gptr(), buffered, into);
+  gbump(static_cast<int>(buffered));
+  std::streamsize done = buffered;
+  while (done < count) {
+    const std::int64_t read = read_next(into + done, count - done);
+    if (read == 0) break;
+    done += read;
+  }
+  return done;
 }
 
 }  // namespace sqlite

@@ -55,8 +55,13 @@ class held_database {
 
    protected:
     int_type underflow() override;
+    std::streamsize xsgetn(char* into, std::streamsize count) override;
 
    private:
+    // Reads up to `most` bytes at next_offset_ into `into` and moves past
+    // them; 0 at the end of the file or on a failing read.
+    std::int64_t read_next(char* into, std::int64_t most);
+
     const held_database& owner_;
     std::vector<char> chunk_;
     std::int64_t next_offset_ = 0;
