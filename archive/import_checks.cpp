@@ -79,15 +79,15 @@ void check_file_names(const std::vector<file_entry>& files, const fs::path& data
       at /= component;
       if (!joined.empty()) joined += L'\\';
       joined += components[i];
-      std::error_code ignored;
-      const fs::file_status status = fs::status(at, ignored);
       const bool last = i + 1 == components.size();
       if (last) {
-        if (fs::is_directory(status) || folder_names.contains(joined)) {
-          refuse("invalid file name in archive: ", file.name);
-        }
+        // (A file that exists as a folder fails when its replacement is
+        // created, before anything is changed.)
+        if (folder_names.contains(joined)) refuse("invalid file name in archive: ", file.name);
         file_names.insert(joined);
       } else {
+        std::error_code ignored;
+        const fs::file_status status = fs::status(at, ignored);
         if ((fs::exists(status) && !fs::is_directory(status)) || file_names.contains(joined)) {
           refuse("invalid file name in archive: ", file.name);
         }

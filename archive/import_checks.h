@@ -26,7 +26,7 @@ void check_registry_part(const archive_index& index, std::size_t base_depth);
 // `data_directory` allows (NAME_MAX bytes of its encoding on POSIX systems,
 // 255 characters on Windows), or that is a file and a folder at once: a
 // file's name is the folder of another file of the archive, or a folder of
-// its path exists as something else, or the file itself exists as a folder.
+// its path exists as something else than a folder.
 void check_file_names(const std::vector<file_entry>& files, const std::filesystem::path& data_directory);
 
 }  // namespace netkeep::archive
