@@ -94,4 +94,6 @@ void flush_key(raw_key key) { check(static_cast<std::uint32_t>(RegFlushKey(to_hk
 
 void check_write_back(raw_key) {}
 
+std::vector<std::filesystem::path> backing_files() { return {}; }
+
 }  // namespace win32::registry
