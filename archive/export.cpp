@@ -1,15 +1,20 @@
 #include "archive/export.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 
 #include "archive/archive_format.h"
+#include "archive/archive_index.h"
 #include "archive/data_files.h"
 #include "archive/fixed_tables.h"
 #include "platform/files/replacement_file.h"
 #include "platform/sqlite/database_use.h"
+#include "platform/sqlite/held_database.h"
 #include "platform/text/unicode.h"
 
 namespace netkeep::archive {
@@ -66,19 +71,45 @@ void write_key_tree(archive_writer& out, registry::raw_key installation_key) {
   out.write_end_of_list();
 }
 
-void write_file(archive_writer& out, const data_file& file) {
-  out.write_name(file.archive_name, file_name_limit);
-  std::ifstream in(file.path, std::ios::binary);
+// A file that is copied as it is, opened for reading; returns its length.
+std::streamoff open_as_it_is(const data_file& file, std::ifstream& in) {
+  in.open(file.path, std::ios::binary);
   if (!in) throw std::runtime_error("failed to open file");
   in.seekg(0, std::ios::end);
   const std::streamoff length = in.tellg();
+  in.seekg(0, std::ios::beg);
+  return length;
+}
+
+// Writes the file's record; `database` holds the file still when it is a
+// database, and is null for a file copied as it is.
+void write_file(archive_writer& out, const data_file& file, sqlite::held_database* database) {
+  out.write_name(file.archive_name, file_name_limit);
+  std::ifstream as_it_is;
+  const std::streamoff length = database != nullptr ? database->size() : open_as_it_is(file, as_it_is);
   if (length < 0) throw std::runtime_error("unexpected");
   if (length > largest_file_bytes) {
     throw std::runtime_error("file too large to export: " + text::to_utf8(file.archive_name));
   }
-  in.seekg(0, std::ios::beg);
   out.write_u32(static_cast<std::uint32_t>(length));
+  std::istream& in = database != nullptr ? database->contents() : as_it_is;
   copy_contents(in, out.stream(), static_cast<std::uint64_t>(length));
+}
+
+// Refuses, before anything is written, a file whose name import would
+// refuse or would restore under another name: a POSIX file name holding a
+// backslash, which import reads as a folder separator (..\evil would lead
+// out of the data directory).
+void check_names(const std::filesystem::path& data_directory, const std::vector<data_file>& files) {
+  for (const data_file& file : files) {
+    const fs::path relative = file.path.lexically_relative(data_directory);
+    const auto folders_and_name = static_cast<std::size_t>(std::distance(relative.begin(), relative.end()));
+    if (!is_safe_file_name(file.archive_name) ||
+        file_name_components(file.archive_name).size() != folders_and_name) {
+      throw std::runtime_error("file name that import would refuse, not exported: " +
+                               text::to_utf8(file.archive_name));
+    }
+  }
 }
 
 // Refuses an archive that would replace one of the files that it copies, a
@@ -109,14 +140,16 @@ void refuse_data_file_target(const fs::path& archive_path, const std::wstring& a
 
 void export_installation(registry::raw_key installation_key, const std::wstring& data_directory,
                          const std::wstring& archive_name) {
-  const std::vector<data_file> files = list_data_files(text::to_path(data_directory), {L".db"});
-  // A database that another connection is writing may be half-written on
-  // disk; one that a killed process left with a hot journal is whole again
-  // once SQLite has rolled the journal back, which the check does.
+  const fs::path data_folder = text::to_path(data_directory);
+  const std::vector<data_file> files = list_data_files(data_folder, {L".db"});
+  check_names(data_folder, files);
+  // Each database is held still from here to the end, so that none is
+  // copied while another connection writes it, or with its last
+  // transactions still in a journal or log beside it.
+  std::vector<std::unique_ptr<sqlite::held_database>> databases;
   for (const data_file& file : files) {
-    if (file.path.extension() == ".db") {
-      sqlite::check_not_in_use(text::from_path(file.path), sqlite::intended_use::copy);
-    }
+    databases.push_back(file.path.extension() == ".db" ? sqlite::held_database::hold(text::from_path(file.path))
+                                                       : nullptr);
   }
   const fs::path archive_path = text::to_path(archive_name);
   refuse_data_file_target(archive_path, archive_name, files);
@@ -131,7 +164,7 @@ void export_installation(registry::raw_key installation_key, const std::wstring&
   out.write_header();
   write_values(out, installation_key, L"");
   write_key_tree(out, installation_key);
-  for (const data_file& file : files) write_file(out, file);
+  for (std::size_t i = 0; i < files.size(); ++i) write_file(out, files[i], databases[i].get());
   out.write_end_of_list();
   try {
     archive->finish();

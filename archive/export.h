@@ -27,9 +27,15 @@ namespace netkeep::archive {
 // the registry (registry::backing_files) with "cannot export onto the
 // registry file: <archive name>".
 //
-// Before anything is written, every database file of `data_directory` is
-// checked with sqlite::check_not_in_use for reading: one that another
-// connection is writing throws sqlite::error("database is locked").
+// Before anything is written, every listed file's name is checked (one that
+// is not safe for import, or that holds a backslash on POSIX, throws
+// std::runtime_error("file name that import would refuse, not exported:
+// <name>")), and every ".db" file is held with sqlite::held_database to the
+// end, so that each database is copied whole: one that another connection is
+// writing throws sqlite::error("database is locked"), one with a journal or
+// write-ahead log that cannot be rolled back or folded in sqlite::error
+// ("cannot copy <file> whole: <reason>"). A file that SQLite does not take
+// for a database is copied as it is.
 //
 // Throws std::runtime_error with "failed to open file" (archive or data file
 // cannot be opened), "failed to write to file", "unexpected" (file contents

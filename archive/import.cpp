@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <memory>
+#include <sstream>
 #include <stdexcept>
 #include <vector>
 
@@ -98,6 +99,23 @@ std::unique_ptr<files::replacement_file> stage_file(std::istream& archive, const
   return out;
 }
 
+// The archive, open for reading from its start, again and again. An
+// archive that is no regular file (a pipe, a terminal, /dev/stdin) can be
+// read only once, and is read into memory whole first, so that it is
+// checked in full before anything changes, as a file is.
+std::unique_ptr<std::istream> open_archive(const fs::path& path) {
+  std::error_code ignored;
+  const fs::file_status status = fs::status(path, ignored);
+  if (fs::is_directory(status)) throw std::runtime_error("failed to open file");
+  auto file = std::make_unique<std::ifstream>(path, std::ios::binary);
+  if (!file->is_open()) throw std::runtime_error("failed to open file");
+  if (fs::is_regular_file(status)) return file;
+  std::ostringstream whole;
+  whole << file->rdbuf();
+  if (file->bad()) throw std::runtime_error("failed to read from file");
+  return std::make_unique<std::istringstream>(std::move(whole).str());
+}
+
 // Removes the temporary files that a killed import or export left in the
 // data folders.
 void remove_leftovers(const fs::path& data_directory) {
@@ -111,11 +129,8 @@ void remove_leftovers(const fs::path& data_directory) {
 
 void import_installation(registry::raw_key installation_key, const std::wstring& data_directory,
                          const std::wstring& archive_name) {
-  const fs::path archive_path = text::to_path(archive_name);
-  std::error_code ignored;
-  std::ifstream archive;
-  if (!fs::is_directory(archive_path, ignored)) archive.open(archive_path, std::ios::binary);
-  if (!archive.is_open()) throw std::runtime_error("failed to open file");
+  const std::unique_ptr<std::istream> archive_stream = open_archive(text::to_path(archive_name));
+  std::istream& archive = *archive_stream;
   const archive_index index = read_archive_index(archive);
   const fs::path data_folder = text::to_path(data_directory);
   settle_replaced_databases(data_folder, index.files);

@@ -14,7 +14,9 @@ namespace netkeep::archive {
 // Nothing that the archive does not mention is removed.
 //
 // The whole archive is read and checked first, up to the end of its file
-// list, so that a damaged archive changes nothing: it throws
+// list, so that a damaged archive changes nothing (an archive that is no
+// regular file, such as a pipe, is read into memory whole for this): it
+// throws
 // std::runtime_error with "failed to open file", "failed to read from file"
 // (a record cut short), "The specified file is not an exported database.",
 // "Unsupported netkeep archive format.", "string buffer overflow" (a

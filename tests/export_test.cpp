@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "platform/win32/error.h"
@@ -166,6 +167,26 @@ TEST_F(Export, AFileOfTwoGigabytesOrMoreIsRefused) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(read_file(archive()), "old");
   EXPECT_EQ(root_entries(), std::vector<std::string>{"config.nka"});
+}
+
+TEST_F(Export, AFileWhoseNameImportWouldNotRestoreIsRefusedBeforeAnythingIsWritten) {
+  // POSIX file names may hold backslashes, which import reads as folder
+  // separators: ..\evil would lead out of the data directory, a\b would
+  // come back as the file b in a folder a.
+  SKIP_ON_WINDOWS_TARGET("a backslash in a file name");
+  write_file(archive(), "old");
+  for (const std::string name : {"Switching/..\\evil", "PIM/sub/a\\b", "\\evil.db"}) {
+    SCOPED_TRACE(name);
+    put(name, "contents");
+    run_result r = installation.run({"export", "config.nka"});
+    std::string shown = name;
+    std::replace(shown.begin(), shown.end(), '/', '\\');
+    EXPECT_EQ(r.err, error_prefix + "file name that import would refuse, not exported: " + shown + "\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(read_file(archive()), "old");
+    EXPECT_EQ(root_entries(), std::vector<std::string>{"config.nka"});
+    fs::remove(installation.data_directory() / name);
+  }
 }
 
 TEST_F(Export, FileNameProblems) {

@@ -131,18 +131,70 @@ TEST_F(DatabaseFaults, AReaderOfTheDatabaseDoesNotStopExportButStopsImportAndRes
 
 // --- A journal that a killed program left beside a database.
 
-TEST_F(DatabaseFaults, AHotJournalIsRolledBackBeforeExportCopiesTheDatabase) {
+// A table "notes" of 2000 rows in Network.db, more than one page of cache
+// holds.
+void add_notes(const test_installation& installation) {
   installation.sql("Network.db",
                    "CREATE TABLE notes(x); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000)"
                    " INSERT INTO notes SELECT printf('note %04d %s', i, zeroblob(100)) FROM n");
-  leave_hot_journal(installation.database("Network.db"));
+}
 
-  ASSERT_EQ(installation.run({"export", "saved.nka"}).status, 0);
+// The notes of Network.db as exported from `installation` and imported into
+// a new one.
+std::vector<std::string> exported_notes(const test_installation& installation) {
+  EXPECT_EQ(installation.run({"export", "saved.nka"}).status, 0);
+  test_installation copy;
+  EXPECT_EQ(copy.run({"import", program_path(installation.root() / "saved.nka")}).status, 0);
+  EXPECT_EQ(integrity_check(copy.database("Network.db")), "ok");
+  return copy.query("Network.db", "SELECT count(*), min(x) LIKE 'note 0001%' FROM notes");
+}
+
+TEST_F(DatabaseFaults, AHotJournalIsRolledBackBeforeExportCopiesTheDatabase) {
+  add_notes(installation);
+  leave_hot_journal(installation.database("Network.db"));
+  EXPECT_EQ(exported_notes(installation), std::vector<std::string>{"2000|1"});
+}
+
+// --- A database in write-ahead log mode that another program holds open.
+
+const char* const log_mode = "PRAGMA journal_mode = WAL; PRAGMA wal_autocheckpoint = 0";
+
+TEST_F(DatabaseFaults, ExportFoldsInTheLogOfADatabaseThatAnotherProgramHoldsOpen) {
+  add_notes(installation);
+  other_connection service(installation.database("Network.db"), log_mode);
+  service.exec("UPDATE notes SET x = 'note 2000 committed in the log' WHERE rowid = 2000");
+  ASSERT_GT(fs::file_size(installation.database("Network.db").string() + "-wal"), 0u);
+
+  EXPECT_EQ(exported_notes(installation), std::vector<std::string>{"2000|1"});
   test_installation copy;
   ASSERT_EQ(copy.run({"import", program_path(installation.root() / "saved.nka")}).status, 0);
-  EXPECT_EQ(integrity_check(copy.database("Network.db")), "ok");
-  EXPECT_EQ(copy.query("Network.db", "SELECT count(*), min(x) LIKE 'note 0001%' FROM notes"),
-            std::vector<std::string>{"2000|1"});
+  EXPECT_EQ(copy.query("Network.db", "SELECT x FROM notes WHERE rowid = 2000"),
+            std::vector<std::string>{"note 2000 committed in the log"});
+  // The other program goes on writing.
+  service.exec("UPDATE notes SET x = 'after the export' WHERE rowid = 1");
+}
+
+TEST_F(DatabaseFaults, ALogThatAReaderOfAnotherProgramKeepsStopsExport) {
+  add_notes(installation);
+  other_connection writer(installation.database("Network.db"), log_mode);
+  other_connection reader(installation.database("Network.db"), "BEGIN");
+  reader.exec("SELECT count(*) FROM notes");  // reads the file as it was before the writes
+  writer.exec("UPDATE notes SET x = 'committed in the log'");
+  write_file(installation.root() / "previous.nka", "the previous archive");
+  const installation_state before = save_state(installation);
+
+  run_result r = installation.run({"export", "previous.nka"});
+  EXPECT_EQ(r.err, failed_phase("cannot copy " + installation.database("Network.db").string() +
+                                " whole: its write-ahead log cannot be folded into it (database is locked)"));
+  EXPECT_EQ(r.status, 1);
+  const installation_state after = save_state(installation);
+  for (const auto& [name, bytes] : before.data) {
+    if (!name.ends_with("-shm")) {
+      EXPECT_EQ(after.data.at(name), bytes) << name;
+    }
+  }
+  EXPECT_EQ(read_file(installation.root() / "previous.nka"), "the previous archive");
+  EXPECT_EQ(leftover_temporary_files(installation), std::vector<std::string>{});
 }
 
 // --- Read-only database files and data folders (POSIX permissions).
@@ -184,6 +236,36 @@ TEST_F(ReadOnlyDatabaseFaults, AReadOnlyDatabaseIsVerifiedAndExportedButNotRepai
   EXPECT_TRUE(repair.err.ends_with(failed_phase("attempt to write a readonly database"))) << repair.err;
   EXPECT_EQ(repair.status, 1);
   EXPECT_EQ(save_state(installation), before);
+}
+
+TEST_F(ReadOnlyDatabaseFaults, AHotJournalThatCannotBeRolledBackStopsExport) {
+  add_notes(installation);
+  leave_hot_journal(installation.database("Network.db"));
+  give_to_unprivileged_user(installation);  // the journal too
+  write_file(installation.root() / "previous.nka", "the previous archive");
+  // In a read-only folder SQLite plays the journal back but cannot delete
+  // it, which leaves the database file rolled back and the journal hot.
+  const std::pair<fs::path, std::string> cases[] = {
+      {installation.database("Network.db"), "attempt to write a readonly database"},
+      {installation.data_directory(), "disk I/O error"},
+  };
+  for (const auto& [read_only, reason] : cases) {
+    SCOPED_TRACE(read_only);
+    make_read_only(read_only);
+    const installation_state before = save_state(installation);
+    run_result r = run({"export", "previous.nka"});
+    EXPECT_EQ(r.err, failed_phase("cannot copy " + installation.database("Network.db").string() +
+                                  " whole: a transaction that a killed program left in its journal cannot be "
+                                  "rolled back (" + reason + ")"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(read_file(installation.root() / "previous.nka"), "the previous archive");
+    EXPECT_EQ(leftover_temporary_files(installation), std::vector<std::string>{});
+    if (read_only == installation.database("Network.db")) {
+      EXPECT_EQ(save_state(installation), before);
+    }
+    make_writable(read_only);
+  }
+  EXPECT_EQ(exported_notes(installation), std::vector<std::string>{"2000|1"});
 }
 
 TEST_F(ReadOnlyDatabaseFaults, AReadOnlyDataFolderStopsRepairImportAndResetBeforeTheyChangeAnything) {

@@ -5,9 +5,17 @@
 
 #include <filesystem>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "tests/support/archive_bytes.h"
 #include "tests/support/folder_snapshot.h"
 #include "tests/support/hive_listing.h"
+#include "tests/support/process_control.h"
 #include "tests/support/sample_configuration.h"
 #include "tests/support/test_installation.h"
 
@@ -24,6 +32,37 @@ void put(const test_installation& installation, const std::string& relative, con
   fs::create_directories(path.parent_path());
   write_file(path, bytes);
 }
+
+#ifndef _WIN32
+// Runs `import <archive>` in `installation` while this process writes
+// `bytes` into a pipe: the program's standard input when `archive` is
+// "/dev/stdin", otherwise the FIFO that is made at `archive`.
+run_result import_from_pipe(const test_installation& installation, const std::string& archive,
+                            const std::string& bytes) {
+  int ends[2] = {-1, -1};  // close-on-exec: the program holds only its standard input
+  const bool on_stdin = archive == "/dev/stdin";
+  if (on_stdin ? ::pipe2(ends, O_CLOEXEC) != 0 : ::mkfifo(archive.c_str(), 0600) != 0) throw std::runtime_error("no pipe");
+  const int saved_stdin = ::fcntl(0, F_DUPFD_CLOEXEC, 0);
+  if (on_stdin) ::dup2(ends[0], 0);
+  running_netkeep process = start_netkeep(installation, {"import", archive});
+  ::dup2(saved_stdin, 0);
+  ::close(saved_stdin);
+  if (on_stdin) ::close(ends[0]);
+  const int in = on_stdin ? ends[1] : ::open(archive.c_str(), O_WRONLY);
+  // A program that stops reading early makes the write fail, not this
+  // process die.
+  void (*const previous)(int) = ::signal(SIGPIPE, SIG_IGN);
+  for (std::size_t done = 0; done < bytes.size();) {
+    const ssize_t written = ::write(in, bytes.data() + done, bytes.size() - done);
+    if (written <= 0) break;
+    done += static_cast<std::size_t>(written);
+  }
+  ::close(in);
+  ::signal(SIGPIPE, previous);
+  if (!on_stdin) ::unlink(archive.c_str());
+  return process.wait();
+}
+#endif
 
 class ImportCommand : public ::testing::Test {
  protected:
@@ -144,8 +183,36 @@ TEST_F(ImportCommand, ADamagedArchiveChangesNothing) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(hive_listing(target), registry_before) << c.message;
     EXPECT_EQ(folder_snapshot(target.data_directory()), files_before) << c.message;
+#ifndef _WIN32
+    // Read from a pipe, which cannot be read twice, the archive is checked
+    // in full first all the same.
+    if (windows_target()) continue;
+    for (const std::string& pipe : {"/dev/stdin"s, (target.root() / "fifo").string()}) {
+      run_result piped = import_from_pipe(target, pipe, c.bytes);
+      EXPECT_EQ(piped.err, cleared + "An error occurred: " + c.message + "\n") << pipe;
+      EXPECT_EQ(piped.status, 1);
+      EXPECT_EQ(hive_listing(target), registry_before) << c.message << pipe;
+      EXPECT_EQ(folder_snapshot(target.data_directory()), files_before) << c.message << pipe;
+    }
+#endif
   }
 }
+
+#ifndef _WIN32
+TEST_F(ImportCommand, AnArchiveIsReadFromStandardInputOrAFifo) {
+  SKIP_ON_WINDOWS_TARGET("POSIX pipes");
+  const std::string archive = read_file(export_source());
+  for (const std::string& pipe : {"/dev/stdin"s, (source.root() / "fifo").string()}) {
+    SCOPED_TRACE(pipe);
+    test_installation piped;
+    run_result r = import_from_pipe(piped, pipe, archive);
+    EXPECT_EQ(r.err, cleared);
+    EXPECT_EQ(r.status, 0);
+    ASSERT_EQ(piped.run({"export", "again.nka"}).status, 0);
+    EXPECT_EQ(read_file(piped.root() / "again.nka"), archive);
+  }
+}
+#endif
 
 TEST_F(ImportCommand, FileNameProblems) {
   run_result missing = target.run({"import"});

@@ -57,9 +57,6 @@ constexpr const char* exclusive_claim = "BEGIN EXCLUSIVE; SELECT count(*) FROM s
 void check_not_in_use(const std::wstring& file, intended_use use) {
   int result = SQLITE_OK;
   switch (use) {
-    case intended_use::copy:
-      result = existing_file_connection(file, SQLITE_OPEN_READWRITE).claim(shared_claim);
-      break;
     case intended_use::remove:
       result = existing_file_connection(file, SQLITE_OPEN_READWRITE).claim(exclusive_claim);
       break;

@@ -1,6 +1,7 @@
 #pragma once
 // Whether another connection is using a database file, asked before a
-// command copies, replaces or deletes the file as a whole.
+// command replaces or deletes the file as a whole. (A copy holds the file
+// still instead: see held_database.h.)
 
 #include <string>
 #include <vector>
@@ -8,10 +9,6 @@
 namespace sqlite {
 
 enum class intended_use {
-  // The file is copied: other readers may stay. A transaction that a killed
-  // process left in a hot journal beside the file is rolled back first, so
-  // that the copy is whole.
-  copy,
   // The file is replaced by another one: nobody else may use it. A
   // transaction that a killed process left in a hot journal is rolled back
   // and a write-ahead log is folded into the file, so that the file is whole
@@ -30,13 +27,12 @@ enum class intended_use {
 // beside a file that replaces it.
 std::vector<std::wstring> side_files(const std::wstring& file);
 
-// Takes and releases SQLite's lock on the existing database file `file` for
-// the intended use: a shared lock to copy, an exclusive one to replace or
-// remove. Throws sqlite::error("database is locked") when another connection
-// holds a conflicting lock. Every other failure (the file is no database, or
-// cannot be opened or locked) is ignored, except as `replace` says: the file
-// is copied, replaced or deleted as it is, and the operation that follows
-// reports its own failures.
+// Takes and releases SQLite's exclusive lock on the existing database file
+// `file` for the intended use. Throws sqlite::error("database is locked")
+// when another connection holds a conflicting lock. Every other failure (the
+// file is no database, or cannot be opened or locked) is ignored, except as
+// `replace` says: the file is replaced or deleted as it is, and the
+// operation that follows reports its own failures.
 void check_not_in_use(const std::wstring& file, intended_use use);
 
 }  // namespace sqlite
