@@ -130,4 +130,6 @@ void discard_changes(raw_key) {}
 
 void check_write_back(raw_key) {}
 
+std::vector<std::filesystem::path> backing_files() { return {}; }
+
 }  // namespace win32::registry

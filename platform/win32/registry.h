@@ -11,9 +11,11 @@
 // does. Nothing outside platform/win32 knows which one it runs on.
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/win32/error.h"
 
@@ -170,6 +172,10 @@ inline constexpr std::uint32_t value_name_chars = 256;
 // at error_success; any other result throws win32::error, since ending the
 // loop there would silently leave out the items after it.
 bool enumeration_ended(std::uint32_t result);
+
+// The files that hold the registry: the file-backed hive and its lock file;
+// none for the Windows registry, which no command may overwrite as a file.
+std::vector<std::filesystem::path> backing_files();
 
 // Deletes every subkey of `key`, depth first; the key itself and its values
 // stay. An enumeration that fails ends the deletion without error.
