@@ -91,8 +91,6 @@ struct integrity_report {
 
   // --- Lookup tables, filled by the loading steps and checks of one run.
 
-  // Managed device id -> moniker; cache of managed_device_moniker.
-  std::map<std::int64_t, std::wstring> managed_device_monikers;
   // Site id -> site name (site_data; the first row of an id wins).
   std::map<std::int64_t, std::wstring> site_names;
   // Satellite id -> "Name" (the first one read wins).
@@ -110,8 +108,6 @@ struct integrity_report {
   rf_device_table rf_devices;
   // The entries of rf_devices by moniker; see rf_device_entries.
   mutable moniker_index<rf_device_table> rf_device_index;
-  // Moniker -> managed device id, from managed_device_map in row order.
-  std::multimap<std::wstring, std::int64_t, moniker_less> managed_device_ids;
   // Antenna id -> satellite id, one entry per antenna key read.
   antenna_satellite_table antenna_satellites;
   // Antenna id -> satellite id and the key names read, entry for entry as
@@ -213,9 +209,9 @@ struct integrity_report {
   // rf_devices only grows during a run.
   std::pair<rf_device_table::const_iterator, rf_device_table::const_iterator> rf_device_entries(
       std::wstring_view moniker) const;
-  // The moniker of a managed_device_map id; found ones are cached in
-  // managed_device_monikers. A missing id throws std::runtime_error when
-  // `must_exist`, else gives "<unknown(id)>" (and is asked again next time).
+  // The moniker of a managed_device_map id, answered by switching_answers
+  // (the table is read once per run). A missing id throws
+  // std::runtime_error when `must_exist`, else gives "<unknown(id)>".
   moniker_lookup managed_device_moniker(std::int64_t id, bool must_exist);
   // Whether the first allocation space of one of the moniker's satellites is
   // `allocation_space`.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "platform/text/unicode.h"
@@ -126,8 +128,8 @@ std::string text_question::statement() const {
 // The rows of one statement, column 0 the answer (a count or a text) and
 // column 1 the key (an id or a moniker), for texts column 2 a second number
 // of the key, sorted by key; counts, and for texts the rows, are added up
-// per key. Texts are kept end to end in one string, so that a table of many
-// rows costs few allocations.
+// per key. Texts are kept end to end in blocks (text_blocks), so that a
+// table of many rows costs few allocations.
 class table_answers::table {
  public:
   table(const sqlite::database& db, const std::string& sql, bool text_key, bool text_answer, rows_kept kept)
@@ -135,17 +137,17 @@ class table_answers::table {
     sqlite::statement rows(db, sql);
     while (rows.step()) {
       if (kept == rows_kept::keys_not_utf8 && text::is_utf8(rows.column_bytes(2))) continue;
-      const std::size_t texts_before = texts_.size();
+      const wchar_t* const texts_before = texts_.mark();
       entry e{};
       if (text_answer_) {
-        e.text = keep(rows, 0);
+        e.text = texts_.keep(rows, 0);
         e.number = rows.column_int64(2);
         e.count = 1;
       } else {
         e.count = rows.column_int64(0);
       }
       if (text_key_) {
-        e.text = keep(rows, 1);
+        e.text = texts_.keep(rows, 1);
       } else {
         e.id = rows.column_int64(1);
       }
@@ -153,7 +155,7 @@ class table_answers::table {
       // of its key): the first row's text is kept, and counts add up.
       if (!entries_.empty() && same_key(entries_.back(), e)) {
         entries_.back().count += e.count;
-        texts_.resize(texts_before);
+        texts_.forget_since(texts_before);
         continue;
       }
       entries_.push_back(e);
@@ -186,13 +188,48 @@ class table_answers::table {
   std::optional<text_rows> text(std::int64_t id, std::int64_t number) const {
     const entry* e = find({id, number, {}});
     if (e == nullptr) return std::nullopt;
-    return text_rows{view(e->text), e->count};
+    return text_rows{e->text, e->count};
   }
 
  private:
-  struct span {
-    std::size_t offset = 0;
-    std::size_t length = 0;
+  // Texts end to end in blocks that never move: a table's texts are
+  // neither copied as they grow nor held twice while the last block fills.
+  class text_blocks {
+   public:
+    // Appends the column's text (NULL as the empty text) and returns it.
+    std::wstring_view keep(const sqlite::statement& rows, int column) {
+      scratch_.clear();
+      rows.append_column_text(column, scratch_);
+      if (room_ < scratch_.size()) {
+        const std::size_t size = std::max(block_chars, scratch_.size());
+        blocks_.push_back(std::make_unique_for_overwrite<wchar_t[]>(size));
+        next_ = blocks_.back().get();
+        room_ = size;
+      }
+      wchar_t* const start = next_;
+      std::copy(scratch_.begin(), scratch_.end(), start);
+      next_ += scratch_.size();
+      room_ -= scratch_.size();
+      return {start, scratch_.size()};
+    }
+
+    // Where the next text goes.
+    const wchar_t* mark() const { return next_; }
+
+    // Gives back the room of the texts kept since `mark`, unless they
+    // started a new block (whose room is then simply left unused).
+    void forget_since(const wchar_t* mark) {
+      if (blocks_.empty() || std::less<>{}(mark, blocks_.back().get()) || std::less<>{}(next_, mark)) return;
+      room_ += static_cast<std::size_t>(next_ - mark);
+      next_ = const_cast<wchar_t*>(mark);
+    }
+
+   private:
+    static constexpr std::size_t block_chars = 16384;
+    std::vector<std::unique_ptr<wchar_t[]>> blocks_;
+    wchar_t* next_ = nullptr;
+    std::size_t room_ = 0;
+    std::wstring scratch_;  // the text being read
   };
   // One key and its answer. The text is the answer of a text table and the
   // key of a table of counts by moniker; a text table counts rows.
@@ -200,7 +237,7 @@ class table_answers::table {
     std::int64_t id;
     std::int64_t number;
     std::int64_t count;
-    span text;
+    std::wstring_view text;
   };
   struct key {
     std::int64_t id;
@@ -208,15 +245,7 @@ class table_answers::table {
     std::wstring_view moniker;
   };
 
-  span keep(const sqlite::statement& rows, int column) {
-    const std::size_t offset = texts_.size();
-    rows.append_column_text(column, texts_);
-    return {offset, texts_.size() - offset};
-  }
-
-  std::wstring_view view(span s) const { return std::wstring_view(texts_).substr(s.offset, s.length); }
-
-  key key_of(const entry& e) const { return {e.id, e.number, text_key_ ? view(e.text) : std::wstring_view()}; }
+  key key_of(const entry& e) const { return {e.id, e.number, text_key_ ? e.text : std::wstring_view()}; }
 
   bool less(const key& a, const key& b) const {
     if (text_key_) return a.moniker < b.moniker;
@@ -273,7 +302,7 @@ class table_answers::table {
 
   bool text_key_;
   bool text_answer_;
-  std::wstring texts_;
+  text_blocks texts_;
   std::vector<entry> entries_;
   mutable std::size_t last_ = 0;  // where the last search ended
 };

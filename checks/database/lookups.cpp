@@ -30,14 +30,11 @@ integrity_report::rf_device_entries(std::wstring_view moniker) const {
 }
 
 integrity_report::moniker_lookup integrity_report::managed_device_moniker(std::int64_t id, bool must_exist) {
-  auto cached = managed_device_monikers.lower_bound(id);
-  if (cached != managed_device_monikers.end() && cached->first == id) return {cached->second, true};
-
+  // The answers hold the whole table for the run: no cache of our own.
   if (std::optional<std::wstring_view> moniker = switching_answers.first_text(switching_db, moniker_of_device, id)) {
-    return {managed_device_monikers.emplace_hint(cached, id, *moniker)->second, true};
+    return {std::wstring(*moniker), true};
   }
   if (must_exist) throw std::runtime_error("Allocator not found in managed device map.");
-  // Not cached: a later call asks again.
   return {L"<unknown(" + std::to_wstring(id) + L")>", false};
 }
 

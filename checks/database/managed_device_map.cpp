@@ -2,8 +2,11 @@
 // device id, and map entries whose device the registry network
 // configuration no longer has.
 
+#include <algorithm>
 #include <array>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 #include "checks/configuration/duplicate_runs.h"
 #include "report/integrity_report.h"
@@ -42,17 +45,19 @@ bool device_still_referenced(integrity_report& report, std::int64_t id) {
 }  // namespace
 
 void integrity_report::check_managed_device_map() {
+  // Moniker -> managed device id, in moniker order and, for one moniker, in
+  // row order (a stable sort of the rows). Held for this check only.
+  using entry = std::pair<std::wstring, std::int64_t>;
+  std::vector<entry> managed_device_ids;
   {
     sqlite::statement rows(switching_db, "SELECT id,moniker FROM managed_device_map");
-    while (rows.step()) {
-      std::wstring moniker = rows.column_text(1);
-      managed_device_ids.emplace(std::move(moniker), rows.column_int64(0));
-    }
+    while (rows.step()) managed_device_ids.emplace_back(rows.column_text(1), rows.column_int64(0));
   }
+  std::stable_sort(managed_device_ids.begin(), managed_device_ids.end(),
+                   [](const entry& a, const entry& b) { return moniker_less{}(a.first, b.first); });
 
-  using entry = decltype(managed_device_ids)::value_type;
-  using entry_iterator = decltype(managed_device_ids)::const_iterator;
-  for_each_duplicate_run<decltype(managed_device_ids)>(
+  using entry_iterator = std::vector<entry>::const_iterator;
+  for_each_duplicate_run<std::vector<entry>>(
       managed_device_ids, [](const entry& a, const entry& b) { return a.first == b.first; },
       [this](entry_iterator first, entry_iterator) {
         add_problem(L"Multiple device id entries for '" + first->first + L"'.");

@@ -17,7 +17,8 @@
 // C-string calls do, every name ends at its first NUL character.
 //
 // One mutex guards the whole registry, so handles may be used and closed on
-// any thread.
+// any thread. Each operation and each close of a key counts as one call
+// (registry_calls.h), as it would be one call into the Windows registry.
 
 #include <cstdlib>
 #include <cstring>
@@ -26,6 +27,7 @@
 
 #include "platform/text/unicode.h"
 #include "platform/win32/registry.h"
+#include "platform/win32/registry_calls.h"
 #include "platform/win32/registry_hive_file.h"
 #include "platform/win32/registry_hive_format.h"
 #include "platform/win32/registry_names.h"
@@ -120,6 +122,7 @@ void end_session(registry_state& s) noexcept {
 class session_use {
  public:
   session_use() : guard_(state().mutex) {
+    count_call();
     registry_state& s = state();
     if (s.uses == 0) begin_session(s);
     ++s.uses;
@@ -164,6 +167,7 @@ key_handle new_handle(key_node& node, access_mask access) {
 
 void close_key(raw_key key) noexcept {
   if (key == nullptr || key == &predefined_root) return;
+  count_call();
   registry_state& s = state();
   std::lock_guard<std::mutex> guard(s.mutex);
   key_node* node = key->node;
