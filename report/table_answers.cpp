@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -166,7 +167,6 @@ class table_answers::table {
       std::stable_sort(entries_.begin(), entries_.end(), by_key);
       merge_counts();
     }
-    entries_.shrink_to_fit();
   }
 
   std::int64_t count(std::int64_t id) const {
@@ -258,16 +258,15 @@ class table_answers::table {
 
   // Rows of one key add up; the first one's text stays.
   void merge_counts() {
-    std::vector<entry> merged;
-    merged.reserve(entries_.size());
-    for (const entry& e : entries_) {
-      if (!merged.empty() && same_key(merged.back(), e)) {
-        merged.back().count += e.count;
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+      if (kept != 0 && same_key(entries_[kept - 1], entries_[i])) {
+        entries_[kept - 1].count += entries_[i].count;
       } else {
-        merged.push_back(e);
+        entries_[kept++] = entries_[i];
       }
     }
-    entries_.swap(merged);
+    entries_.resize(kept);
   }
 
   // The first entry of the key, or null. Checks often ask about keys in
@@ -303,7 +302,8 @@ class table_answers::table {
   bool text_key_;
   bool text_answer_;
   text_blocks texts_;
-  std::vector<entry> entries_;
+  // A deque grows in small chunks: no reallocation holds the entries twice.
+  std::deque<entry> entries_;
   mutable std::size_t last_ = 0;  // where the last search ended
 };
 
