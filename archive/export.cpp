@@ -112,10 +112,16 @@ void check_names(const std::filesystem::path& data_directory, const std::vector<
   }
 }
 
-// Refuses an archive that would replace one of the files that it copies, or
-// a journal beside one of the databases.
+// Refuses an archive that would replace one of the files that it copies, a
+// journal beside one of the databases, or the registry's own file.
 void refuse_data_file_target(const fs::path& archive_path, const std::wstring& archive_name,
                              const std::vector<data_file>& files) {
+  for (const fs::path& registry_file : registry::backing_files()) {
+    std::error_code ignored;
+    if (fs::equivalent(archive_path, registry_file, ignored)) {
+      throw std::runtime_error("cannot export onto the registry file: " + text::to_utf8(archive_name));
+    }
+  }
   for (const data_file& file : files) {
     std::vector<std::wstring> own = {text::from_path(file.path)};
     if (file.path.extension() == ".db") {

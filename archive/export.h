@@ -23,7 +23,9 @@ namespace netkeep::archive {
 // has been written. A pipe or a device (/dev/stdout) is written directly.
 // An archive name that is one of the files exported, or a journal of one of
 // the databases, is refused before anything is written: std::runtime_error
-// "cannot export onto a data file: <archive name>".
+// "cannot export onto a data file: <archive name>"; one that is a file of
+// the registry (registry::backing_files) with "cannot export onto the
+// registry file: <archive name>".
 //
 // Before anything is written, every listed file's name is checked (one that
 // is not safe for import, or that holds a backslash on POSIX, throws

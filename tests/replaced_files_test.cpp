@@ -220,6 +220,12 @@ TEST(ExportTargets, AnArchiveOntoAFileThatExportCopiesIsRefused) {
     EXPECT_EQ(r.err, failed_phase("cannot export onto a data file: " + name));
     EXPECT_EQ(save_state(installation), before);
   }
+  if (windows_target()) return;  // the Windows registry is no file
+  // The hive would be an archive, which no command can read.
+  run_result r = installation.run({"export", "registry.reg"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, failed_phase("cannot export onto the registry file: registry.reg"));
+  EXPECT_EQ(save_state(installation), before);
 }
 
 }  // namespace

@@ -392,4 +392,10 @@ void check_write_back(raw_key key) {
   check_hive_replaceable(state().file);
 }
 
+std::vector<std::filesystem::path> backing_files() {
+  std::filesystem::path lock = hive_path();
+  lock += ".lock";
+  return {hive_path(), lock};
+}
+
 }  // namespace win32::registry

@@ -110,4 +110,6 @@ void flush_key(raw_key key) {
 
 void check_write_back(raw_key) {}
 
+std::vector<std::filesystem::path> backing_files() { return {}; }
+
 }  // namespace win32::registry

@@ -11,8 +11,10 @@
 // does. Nothing outside platform/win32 knows which one it runs on.
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/win32/error.h"
 
@@ -128,6 +130,10 @@ void flush_key(raw_key key);
 // permission. The Windows registry writes its changes itself: nothing to
 // check.
 void check_write_back(raw_key key);
+
+// The files that hold the registry: the file-backed hive and its lock file;
+// none for the Windows registry, which no command may overwrite as a file.
+std::vector<std::filesystem::path> backing_files();
 
 // Deletes every subkey of `key`, depth first; the key itself and its values
 // stay. An enumeration that fails ends the deletion without error.
