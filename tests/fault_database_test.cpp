@@ -184,7 +184,7 @@ TEST_F(DatabaseFaults, ALogThatAReaderOfAnotherProgramKeepsStopsExport) {
   const installation_state before = save_state(installation);
 
   run_result r = installation.run({"export", "previous.nka"});
-  EXPECT_EQ(r.err, failed_phase("cannot copy " + installation.database("Network.db").string() +
+  EXPECT_EQ(r.err, failed_phase("cannot copy " + program_path(installation.database("Network.db")) +
                                 " whole: its write-ahead log cannot be folded into it (database is locked)"));
   EXPECT_EQ(r.status, 1);
   const installation_state after = save_state(installation);

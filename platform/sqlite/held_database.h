@@ -25,13 +25,16 @@ class held_database {
   // its log checkpointed into the file first, and must then have an empty
   // log, so that the file alone holds every committed transaction.
   //
-  // Returns nullptr when SQLite cannot open the file or finds no database
-  // in it: such a file is copied as it is. Throws sqlite::error with
-  // "database is locked" when another connection holds a lock that excludes
-  // readers, and with "cannot copy <file> whole: <reason>" when the hot
-  // journal cannot be rolled back (a read-only file or folder), the log
-  // cannot be folded in (a read-only file, or a reader of another
-  // connection keeping it) or SQLite fails otherwise.
+  // Returns nullptr when SQLite cannot open or read the file (no database,
+  // a damaged one) and no journal or log with contents lies beside it: such
+  // a file is copied as it is. Throws sqlite::error with "database is
+  // locked" when another connection holds a lock that excludes readers;
+  // with "cannot copy <file> whole: a transaction that a killed program
+  // left in its journal cannot be rolled back (<SQLite's message>)" when
+  // the file cannot be read with a journal or log beside it (a read-only
+  // file or folder); and with "cannot copy <file> whole: its write-ahead
+  // log cannot be folded into it (<reason>)" when a read-only file, or a
+  // connection that is still reading the log, keeps it from being emptied.
   static std::unique_ptr<held_database> hold(const std::wstring& file);
 
   ~held_database();
