@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include <cstdio>
 #include <exception>
 #include <iostream>
 #include <stdexcept>
@@ -78,6 +79,12 @@ int run(int argc, wchar_t** argv) {
       return 0;
     }
     find_command(command).handler(argc - 2, argv + 2);
+    // The results are the command's work too: a full disk behind standard
+    // output fails the command.
+    std::wcout.flush();
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+      throw std::runtime_error("failed to write the results to standard output");
+    }
     return 0;
   } catch (const std::exception& failure) {
     const char* message = failure.what();

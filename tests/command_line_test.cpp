@@ -126,5 +126,30 @@ TEST_F(CommandLine, InstallationValuesMustBeReadable) {
   EXPECT_EQ(missing.status, 1);
 }
 
+// An empty or relative "path" stops every command before anything is read
+// or changed (an empty one made the data folder /data).
+TEST(InstallationPath, AnEmptyOrRelativePathIsRefused) {
+  SKIP_ON_WINDOWS_TARGET("the hive file is written directly");
+  test_installation installation;
+  installation.create_databases();
+  for (const std::string path : {"", "relative/install"}) {
+    std::string text = installation.registry_text();
+    const std::string line = "\"path\"=\"" + reg_escape(installation.install_path()) + "\"";
+    ASSERT_NE(text.find(line), std::string::npos);
+    text.replace(text.find(line), line.size(), "\"path\"=\"" + path + "\"");
+    write_file(installation.hive_file(), text);
+    for (const char* command : {"verify", "reset", "export"}) {
+      run_result r = installation.run({command, "out.nka"});
+      EXPECT_EQ(r.err, "An error occurred: The installation's \"path\" value is not an absolute path: \"" + path +
+                           "\"\n")
+          << command;
+      EXPECT_EQ(r.status, 1);
+    }
+    EXPECT_TRUE(std::filesystem::exists(installation.database("Network.db")));
+    EXPECT_EQ(installation.registry_text(), text);
+    installation.set_registry("");
+  }
+}
+
 }  // namespace
 }  // namespace netkeep::testing

@@ -40,6 +40,13 @@ void locate() {
   }
   std::wstring installation_path = read_text(key.get(), L"path", 520);
   version = read_text(key.get(), L"version", 64);
+  // An empty or relative path would put the data folder wherever the
+  // command happens to run (an empty one at the root).
+  if (installation_path.empty() || !text::to_path(installation_path).is_absolute()) {
+    key = {};
+    throw std::runtime_error("The installation's \"path\" value is not an absolute path: \"" +
+                             text::to_utf8(installation_path) + "\"");
+  }
   path = installation_path;
   data_directory = join_path(path, L"data");
 }

@@ -25,7 +25,9 @@ extern std::wstring version;
 // Opens the installation key and reads "path" and "version". Throws
 // std::runtime_error("Orbenta installation not found.") when the key cannot
 // be opened, and win32::error when a value is missing or too long for its
-// buffer (520 bytes for "path", 64 for "version").
+// buffer (520 bytes for "path", 64 for "version"), and
+// std::runtime_error when "path" is empty or not absolute (the key is then
+// closed again).
 void locate();
 
 // Makes the registry changes of the command durable (flush_key on the key).

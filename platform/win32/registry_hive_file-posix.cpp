@@ -85,7 +85,11 @@ void replace_hive_file(const std::filesystem::path& file, std::string_view conte
 }
 
 hive_lock hive_lock::acquire(const std::filesystem::path& hive) {
-  std::filesystem::path sidecar = hive;
+  // The lock of the real file: two processes that reach one hive through
+  // different links must take the same lock.
+  std::error_code ignored;
+  std::filesystem::path sidecar = std::filesystem::is_symlink(hive, ignored) ? std::filesystem::canonical(hive, ignored) : hive;
+  if (sidecar.empty()) sidecar = hive;  // a dangling link
   sidecar += ".lock";
   int fd = ::open(sidecar.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) fd = ::open(sidecar.c_str(), O_RDONLY | O_CLOEXEC);  // exists in a read-only folder

@@ -27,7 +27,8 @@ void replace_hive_file(const std::filesystem::path& file, std::string_view conte
 void check_hive_replaceable(const std::filesystem::path& file);
 
 // An exclusive advisory lock (flock) on the sidecar file "<hive>.lock" in
-// the hive's folder, held while the object lives. The sidecar is never
+// the hive's folder (of the file that a symbolic link names, when the hive
+// is one), held while the object lives. The sidecar is never
 // removed: removing it would let two processes lock different files.
 class hive_lock {
  public:
