@@ -20,8 +20,10 @@ int main(int argc, char** argv) {
   // reports as its error, instead of ending the process without a word.
   std::signal(SIGXFSZ, SIG_IGN);
   netkeep::console::install();
+  // The words keep their bytes: a file name that is not UTF-8 names the
+  // same file when it reaches the file system.
   std::vector<std::wstring> words;
-  for (int i = 0; i < argc; ++i) words.push_back(netkeep::text::from_utf8(argv[i]));
+  for (int i = 0; i < argc; ++i) words.push_back(netkeep::text::from_file_name_bytes(argv[i]));
   std::vector<wchar_t*> pointers;
   for (std::wstring& word : words) pointers.push_back(word.data());
   pointers.push_back(nullptr);

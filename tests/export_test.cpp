@@ -189,6 +189,17 @@ TEST_F(Export, AFileWhoseNameImportWouldNotRestoreIsRefusedBeforeAnythingIsWritt
   }
 }
 
+TEST_F(Export, AnArchiveNameThatIsNotUtf8IsTheFileOfThoseBytes) {
+  SKIP_ON_WINDOWS_TARGET("POSIX file names are bytes");
+  installation.set_registry(sample_configuration());
+  const std::string name = "a\xff\xc3.nka";
+  ASSERT_EQ(installation.run({"export", name}).status, 0);
+  EXPECT_EQ(root_entries(), std::vector<std::string>{name});
+  EXPECT_EQ(read_file(installation.root() / name), archive_header(2) + sample_registry_records() + end_of_list());
+  run_result imported = installation.run({"import", name});
+  EXPECT_EQ(imported.status, 0) << imported.err;
+}
+
 TEST_F(Export, FileNameProblems) {
   run_result missing = installation.run({"export"});
   EXPECT_EQ(missing.err, "An error occurred: expected filename\n");

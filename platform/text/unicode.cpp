@@ -173,7 +173,11 @@ std::size_t utf8_sequence(std::string_view text, std::size_t i, char32_t& c) {
 
 }  // namespace
 
-std::wstring from_utf8(std::string_view text) {
+namespace {
+
+// Decodes UTF-8; each byte outside a valid sequence becomes invalid(byte).
+template <typename F>
+std::wstring decode_utf8(std::string_view text, F invalid) {
   std::wstring out;
   out.reserve(text.size());
   std::size_t i = 0;
@@ -183,11 +187,17 @@ std::wstring from_utf8(std::string_view text) {
       append_wide(out, c);
       i += length;
     } else {
-      out += static_cast<wchar_t>(static_cast<unsigned char>(text[i]));
+      out += invalid(static_cast<unsigned char>(text[i]));
       ++i;
     }
   }
   return out;
+}
+
+}  // namespace
+
+std::wstring from_utf8(std::string_view text) {
+  return decode_utf8(text, [](unsigned char byte) { return static_cast<wchar_t>(byte); });
 }
 
 bool is_utf8(std::string_view text) {
@@ -240,9 +250,33 @@ std::filesystem::path to_path(std::wstring_view text) { return std::filesystem::
 
 std::wstring from_path(const std::filesystem::path& path) { return path.native(); }
 #else
-std::filesystem::path to_path(std::wstring_view text) { return std::filesystem::path(to_utf8(text)); }
+namespace {
+
+// The lone surrogates that stand for the bytes of a file name that are not
+// UTF-8.
+constexpr char32_t escaped_byte_base = 0xDC00;
+bool is_escaped_byte(char32_t c) { return c >= escaped_byte_base + 0x80 && c <= escaped_byte_base + 0xFF; }
+
+}  // namespace
+
+std::filesystem::path to_path(std::wstring_view text) {
+  std::string bytes;
+  bytes.reserve(text.size());
+  for_each_code_point(text, [&](char32_t c) {
+    if (is_escaped_byte(c)) {
+      bytes += static_cast<char>(c - escaped_byte_base);
+    } else {
+      append_utf8(bytes, c);
+    }
+  });
+  return std::filesystem::path(std::move(bytes));
+}
 
 std::wstring from_path(const std::filesystem::path& path) { return from_utf8(path.native()); }
+
+std::wstring from_file_name_bytes(std::string_view bytes) {
+  return decode_utf8(bytes, [](unsigned char byte) { return static_cast<wchar_t>(escaped_byte_base + byte); });
+}
 #endif
 
 }  // namespace netkeep::text

@@ -91,8 +91,19 @@ struct utf16_less {
   }
 };
 
-// File-system paths from wide text and back (UTF-8 on POSIX systems).
+// File-system paths from wide text and back (UTF-8 on POSIX systems). On
+// POSIX systems to_path writes each lone surrogate U+DC80 to U+DCFF as the
+// byte it stands for (see from_file_name_bytes); other surrogates are
+// written as U+FFFD, as to_utf8 writes them.
 std::filesystem::path to_path(std::wstring_view text);
 std::wstring from_path(const std::filesystem::path& path);
+
+// A file name given as bytes (a POSIX command-line word) as wide text that
+// to_path turns back into the same bytes: valid UTF-8 is decoded, and each
+// byte outside a valid sequence becomes the lone surrogate U+DC00 + byte
+// (U+DC80 to U+DCFF), which no decoded text holds. POSIX systems only.
+#ifndef _WIN32
+std::wstring from_file_name_bytes(std::string_view bytes);
+#endif
 
 }  // namespace netkeep::text

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace netkeep::text {
 namespace {
 
@@ -21,6 +23,23 @@ TEST(Unicode, InvalidUtf8KeepsEveryByte) {
   }
   EXPECT_TRUE(is_utf8("a\xc3\xa9\xe4\xb8\x80\xf0\x9f\x98\x80"));
 }
+
+#ifndef _WIN32
+// Any bytes, valid UTF-8 or not, name the same file after the round trip
+// through wide text; valid UTF-8 reads as the text it encodes.
+TEST(Unicode, FileNameBytesComeBackAsTheyWereGiven) {
+  std::mt19937 random(7);
+  std::uniform_int_distribution<int> byte(0, 255), length(0, 12);
+  for (int i = 0; i < 20000; ++i) {
+    std::string bytes(static_cast<std::size_t>(length(random)), '\0');
+    for (char& b : bytes) b = static_cast<char>(byte(random) | (i % 3 == 0 ? 0x80 : 0));
+    ASSERT_EQ(to_path(from_file_name_bytes(bytes)).native(), bytes);
+    if (is_utf8(bytes)) {
+      ASSERT_EQ(from_file_name_bytes(bytes), from_utf8(bytes));
+    }
+  }
+}
+#endif
 
 TEST(Unicode, Utf16KeepsLoneSurrogatesAndPairsAstralCharacters) {
   const std::u16string units = {u'a', 0xD83D, 0xDE00, 0xDC00, u'z'};
