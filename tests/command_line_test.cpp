@@ -6,6 +6,8 @@
 #include <filesystem>
 
 #include "platform/win32/error.h"
+#include "tests/support/process.h"
+#include "tests/support/target.h"
 #include "tests/support/test_installation.h"
 
 namespace netkeep::testing {
@@ -82,6 +84,13 @@ TEST_F(CommandLine, VersionPrintsTheBannerWithoutAnInstallation) {
   ASSERT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3);
   EXPECT_EQ(r.out.substr(0, 22), "Orbenta Database Tool\n");
   EXPECT_EQ(r.out.substr(r.out.size() - 12), "3.16.4.1526\n");
+}
+
+TEST_F(CommandLine, AResultThatCannotBeWrittenFailsTheCommand) {
+  SKIP_ON_WINDOWS_TARGET("standard output on /dev/full");
+  run_result r = run_process({"/bin/sh", "-c", "exec \"$0\" version >/dev/full", NETKEEP_BINARY}, installation.root());
+  EXPECT_EQ(r.err, "An error occurred: failed to write the results to standard output\n");
+  EXPECT_EQ(r.status, 1);
 }
 
 TEST_F(CommandLine, EveryOtherCommandNeedsTheInstallation) {
