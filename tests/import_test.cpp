@@ -84,6 +84,18 @@ class ImportCommand : public ::testing::Test {
 
   run_result import_into_target(const fs::path& archive) { return target.run({"import", program_path(archive)}); }
 
+  // Imports `bytes` written to `archive`: the import must fail with
+  // `message` and leave the target's registry and files as they were.
+  void expect_refused(const fs::path& archive, const std::string& bytes, const std::string& message,
+                      const std::string& registry_before, const std::map<std::string, std::string>& files_before) {
+    write_file(archive, bytes);
+    run_result r = import_into_target(archive);
+    EXPECT_EQ(r.err, cleared + "An error occurred: " + message + "\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(hive_listing(target), registry_before) << message;
+    EXPECT_EQ(folder_snapshot(target.data_directory()), files_before) << message;
+  }
+
   test_installation source;
   test_installation target;
 };
@@ -177,12 +189,7 @@ TEST_F(ImportCommand, ADamagedArchiveChangesNothing) {
        "unsafe file name in archive: ..\\escape"},
   };
   for (const auto& c : cases) {
-    write_file(target.root() / "damaged.nka", c.bytes);
-    run_result r = import_into_target(target.root() / "damaged.nka");
-    EXPECT_EQ(r.err, cleared + "An error occurred: " + c.message + "\n");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(hive_listing(target), registry_before) << c.message;
-    EXPECT_EQ(folder_snapshot(target.data_directory()), files_before) << c.message;
+    expect_refused(target.root() / "damaged.nka", c.bytes, c.message, registry_before, files_before);
 #ifndef _WIN32
     // Read from a pipe, which cannot be read twice, the archive is checked
     // in full first all the same.
@@ -269,12 +276,7 @@ TEST_F(ImportCommand, AnArchiveThatTheRegistryOrTheFileSystemWouldRefuseChangesN
   };
   for (const auto& c : cases) {
     if (c.linux_only && windows_target()) continue;
-    write_file(target.root() / "refused.nka", c.bytes);
-    run_result r = import_into_target(target.root() / "refused.nka");
-    EXPECT_EQ(r.err, cleared + "An error occurred: " + c.message + "\n");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(hive_listing(target), registry_before) << c.message;
-    EXPECT_EQ(folder_snapshot(target.data_directory()), files_before) << c.message;
+    expect_refused(target.root() / "refused.nka", c.bytes, c.message, registry_before, files_before);
   }
 
   // As deep as the registry allows: imported, and every command still reads
