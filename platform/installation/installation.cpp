@@ -51,6 +51,12 @@ void locate() {
   data_directory = join_path(path, L"data");
 }
 
+void adopt(win32::registry::key_handle installation_key, const std::wstring& installation_path) {
+  key = std::move(installation_key);
+  path = installation_path;
+  data_directory = join_path(path, L"data");
+}
+
 void write_back() {
   if (key) win32::registry::flush_key(key.get());
 }

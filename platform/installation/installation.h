@@ -30,6 +30,13 @@ extern std::wstring version;
 // closed again).
 void locate();
 
+// Takes `installation_key` as the installation key of the command, in place
+// of locate(), with `installation_path` as its path and that path joined
+// with "data" as the data directory: an installation that lives elsewhere
+// than in the machine's registry (an archive's, in a memory tree). Reads
+// and changes nothing.
+void adopt(win32::registry::key_handle installation_key, const std::wstring& installation_path);
+
 // Makes the registry changes of the command durable (flush_key on the key).
 // Only a command that succeeded calls it. Throws what the flush throws.
 void write_back();
