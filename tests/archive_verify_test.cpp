@@ -9,6 +9,14 @@
 #include <filesystem>
 #include <optional>
 #include <regex>
+#include <thread>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include "tests/support/archive_bytes.h"
 #include "tests/support/folder_snapshot.h"
@@ -20,6 +28,7 @@ namespace netkeep::testing {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 
 // The program's temporary folder is a folder of the test's own, so that what
 // a run leaves there is seen: TMPDIR for the Linux program, the prefix's
@@ -168,6 +177,42 @@ TEST_F(ArchiveVerify, AMissingDatabaseIsNamedAsTheArchivesMember) {
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.status, 1);
 }
+
+#ifndef _WIN32
+TEST_F(ArchiveVerify, AnInterruptRemovesThePrivateFolder) {
+  SKIP_ON_WINDOWS_TARGET("POSIX signals");
+  folder.create("site", {"--sites", "30000"});
+  ASSERT_EQ(folder.netkeep("site", {"export", "site.nka"}).status, 0);
+  const std::string archive = (folder.root() / "site.nka").string();
+  const std::string hive = "ORBENTA_REGISTRY=" + (folder.root() / "absent.reg").string();
+  const std::string tmpdir = "TMPDIR="s + std::getenv("TMPDIR");
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::signal(SIGINT, SIG_DFL);
+    const int quiet = ::open("/dev/null", O_WRONLY);
+    ::dup2(quiet, 1);
+    ::dup2(quiet, 2);
+    char* const argv[] = {const_cast<char*>(NETKEEP_BINARY), const_cast<char*>("verify"),
+                          const_cast<char*>(archive.c_str()), nullptr};
+    char* const envp[] = {const_cast<char*>(hive.c_str()), const_cast<char*>(tmpdir.c_str()), nullptr};
+    ::execve(NETKEEP_BINARY, argv, envp);
+    ::_exit(127);
+  }
+  // Interrupted once the databases are being copied or checked.
+  bool copying = false;
+  for (int i = 0; i < 20000 && !copying; ++i) {
+    for (const std::string& made : temporary.left_over()) copying = copying || fs::exists(fs::path(made) / "data" / "Network.db");
+    if (!copying) std::this_thread::sleep_for(std::chrono::microseconds(100));
+  }
+  ::kill(pid, SIGINT);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  EXPECT_TRUE(copying) << "the private folder was never seen";
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "ended before the interrupt";
+  EXPECT_EQ(temporary.left_over(), std::vector<std::string>{});
+}
+#endif
 
 }  // namespace
 }  // namespace netkeep::testing
