@@ -6,6 +6,7 @@
 #include "archive/archive_format.h"
 #include "archive/archive_index.h"
 #include "archive/import.h"
+#include "platform/installation/installation.h"
 #include "platform/sqlite/product_schema.h"
 #include "platform/text/unicode.h"
 
@@ -65,7 +66,8 @@ void copy_member(std::istream& archive, const file_entry& member, const fs::path
 
 }  // namespace
 
-archive_installation::archive_installation(const std::wstring& archive_name) : folder_(folder_contents()) {
+archive_installation::archive_installation(const std::wstring& archive_name)
+    : folder_(folder_contents()), archive_name_(archive_name) {
   const std::unique_ptr<std::istream> archive_stream = open_archive(text::to_path(archive_name));
   std::istream& archive = *archive_stream;
   const archive_index index = read_archive_index(archive);
@@ -73,23 +75,33 @@ archive_installation::archive_installation(const std::wstring& archive_name) : f
   fs::create_directory(data_folder);
   check_archive(index, data_folder);
 
-  // A fresh installation knows its own path; the archive never carries one.
-  win32::registry::key_handle key = tree_.open_root();
-  const std::string data = text::to_utf16le(path() + L'\0');
-  win32::registry::set_value(key.get(), L"path", win32::registry::reg_sz, data.data(),
-                             static_cast<std::uint32_t>(data.size()));
+  // A fresh installation has its "path" and "version", which the archive's
+  // "version" replaces.
+  const win32::registry::key_handle key = win32::registry::create_key(machine(), installation::key_path);
+  const auto set_text = [&key](const wchar_t* name, const std::wstring& text) {
+    const std::string data = text::to_utf16le(text + L'\0');
+    win32::registry::set_value(key.get(), name, win32::registry::reg_sz, data.data(),
+                               static_cast<std::uint32_t>(data.size()));
+  };
+  set_text(L"version", L"3.16.4.1526");
   restore_registry(key.get(), index);
+  set_text(L"path", text::from_path(folder_.path()));
 
   for (const product::database_file& file : product::database_files()) {
     const file_entry* member = database_member(index, file.file_name);
     if (member == nullptr) {
-      throw std::runtime_error("Database file not found: " + text::to_utf8(archive_name) + ":" +
-                               text::to_utf8(file.file_name));
+      missing_.push_back(file.file_name);
+    } else {
+      copy_member(archive, *member, data_folder / text::to_path(file.file_name));
     }
-    copy_member(archive, *member, data_folder / text::to_path(file.file_name));
   }
 }
 
-std::wstring archive_installation::path() const { return text::from_path(folder_.path()); }
+void archive_installation::check_databases() const {
+  if (!missing_.empty()) {
+    throw std::runtime_error("Database file not found: " + text::to_utf8(archive_name_) + ":" +
+                             text::to_utf8(missing_.front()));
+  }
+}
 
 }  // namespace netkeep::archive

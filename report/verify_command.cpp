@@ -24,7 +24,8 @@ void verify_body(const wchar_t* archive_name) {
   cli::run_phase(L"analyzing: ", [report, &found, &archived, archive_name] {
     if (archive_name != nullptr) {
       archived.emplace(archive_name);
-      installation::adopt(archived->open_key(), archived->path());
+      installation::locate(archived->machine());
+      archived->check_databases();
     }
     found = analyze(report, text_sink{});
   });

@@ -18,6 +18,7 @@
 #include <unistd.h>
 #endif
 
+#include "platform/win32/error.h"
 #include "tests/support/archive_bytes.h"
 #include "tests/support/folder_snapshot.h"
 #include "tests/support/generated_installation.h"
@@ -176,6 +177,18 @@ TEST_F(ArchiveVerify, AMissingDatabaseIsNamedAsTheArchivesMember) {
                        program_path(folder.root() / "partial.nka") + ":Switching.db\n");
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(ArchiveVerify, AVersionTooLongForVerifyFailsAsAfterImport) {
+  const std::string version = text::to_utf16le(std::wstring(40, L'9')) + std::string(2, '\0');
+  write_file(folder.root() / "long.nka", archive_of(value_record(L"version", 1, version), "", ""));
+  test_installation fresh;
+  ASSERT_EQ(fresh.run({"import", program_path(folder.root() / "long.nka")}).status, 0);
+  const run_result expected = fresh.run({"verify"});
+  EXPECT_EQ(expected.err, "An error occurred: " + system_message(win32::error_more_data) + "\n");
+  const run_result r = verify_archive(folder.root() / "long.nka");
+  EXPECT_EQ(r.err, "\r            \r" + expected.err);
+  EXPECT_EQ(r.status, expected.status);
 }
 
 #ifndef _WIN32

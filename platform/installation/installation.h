@@ -30,12 +30,10 @@ extern std::wstring version;
 // closed again).
 void locate();
 
-// Takes `installation_key` as the installation key of the command, in place
-// of locate(), with `installation_path` as its path and that path joined
-// with "data" as the data directory: an installation that lives elsewhere
-// than in the machine's registry (an archive's, in a memory tree). Reads
-// and changes nothing.
-void adopt(win32::registry::key_handle installation_key, const std::wstring& installation_path);
+// locate() with `machine` in place of HKEY_LOCAL_MACHINE: the installation
+// key is key_path below it (for an installation held in a memory tree, such
+// as an archive's).
+void locate(win32::registry::raw_key machine);
 
 // Makes the registry changes of the command durable (flush_key on the key).
 // Only a command that succeeded calls it. Throws what the flush throws.
