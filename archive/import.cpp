@@ -21,6 +21,8 @@ namespace {
 namespace fs = std::filesystem;
 namespace registry = win32::registry;
 
+}  // namespace
+
 void restore_registry(registry::raw_key installation_key, const archive_index& index) {
   std::vector<registry::key_handle> open_keys;  // the path to the current key
   std::wstring name;                            // of the step, reused
@@ -43,6 +45,8 @@ void restore_registry(registry::raw_key installation_key, const archive_index& i
     }
   }
 }
+
+namespace {
 
 fs::path target_of(const fs::path& data_directory, const file_entry& file) {
   fs::path target = data_directory;
@@ -101,10 +105,17 @@ std::unique_ptr<files::replacement_file> stage_file(std::istream& archive, const
   return out;
 }
 
-// The archive, open for reading from its start, again and again. An
-// archive that is no regular file (a pipe, a terminal, /dev/stdin) can be
-// read only once, and is read into memory whole first, so that it is
-// checked in full before anything changes, as a file is.
+// Removes the temporary files that a killed import or export left in the
+// data folders.
+void remove_leftovers(const fs::path& data_directory) {
+  for (const fs::path& leftover : list_leftover_files(data_directory)) {
+    std::error_code ignored;
+    fs::remove(leftover, ignored);
+  }
+}
+
+}  // namespace
+
 std::unique_ptr<std::istream> open_archive(const fs::path& path) {
   std::error_code ignored;
   const fs::file_status status = fs::status(path, ignored);
@@ -118,16 +129,11 @@ std::unique_ptr<std::istream> open_archive(const fs::path& path) {
   return std::make_unique<std::istringstream>(std::move(whole).str());
 }
 
-// Removes the temporary files that a killed import or export left in the
-// data folders.
-void remove_leftovers(const fs::path& data_directory) {
-  for (const fs::path& leftover : list_leftover_files(data_directory)) {
-    std::error_code ignored;
-    fs::remove(leftover, ignored);
-  }
+void check_archive(const archive_index& index, const fs::path& data_directory) {
+  // The installation key and HKEY_LOCAL_MACHINE above it.
+  check_registry_part(index, 1 + registry::key_path_length(installation::key_path).value_or(0));
+  check_file_names(index.files, data_directory);
 }
-
-}  // namespace
 
 void import_installation(registry::raw_key installation_key, const std::wstring& data_directory,
                          const std::wstring& archive_name) {
@@ -135,9 +141,7 @@ void import_installation(registry::raw_key installation_key, const std::wstring&
   std::istream& archive = *archive_stream;
   const archive_index index = read_archive_index(archive);
   const fs::path data_folder = text::to_path(data_directory);
-  // The installation key and HKEY_LOCAL_MACHINE above it.
-  check_registry_part(index, 1 + registry::key_path_length(installation::key_path).value_or(0));
-  check_file_names(index.files, data_folder);
+  check_archive(index, data_folder);
   settle_replaced_databases(data_folder, index.files);
 
   // The data files are written beside their targets first, then the registry

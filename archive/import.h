@@ -1,8 +1,12 @@
 #pragma once
 // Import: an archive written by export restored into the installation.
 
+#include <filesystem>
+#include <istream>
+#include <memory>
 #include <string>
 
+#include "archive/archive_index.h"
 #include "platform/win32/registry.h"
 
 namespace netkeep::archive {
@@ -56,5 +60,23 @@ namespace netkeep::archive {
 // meets a journal that is not its own.
 void import_installation(win32::registry::raw_key installation_key, const std::wstring& data_directory,
                          const std::wstring& archive_name);
+
+// The parts of import that `verify FILE` shares, so that it reads and
+// refuses an archive exactly as import does:
+
+// The archive at `path`, open for reading from its start, again and again.
+// An archive that is no regular file (a pipe, a terminal, /dev/stdin) can be
+// read only once, and is read into memory whole first, so that it is checked
+// in full before anything changes, as a file is. Throws "failed to open
+// file" and, for such an archive, "failed to read from file".
+std::unique_ptr<std::istream> open_archive(const std::filesystem::path& path);
+
+// Import's checks of a read archive before its first change, its files
+// bound for `data_directory` (import_checks.h).
+void check_archive(const archive_index& index, const std::filesystem::path& data_directory);
+
+// Restores the registry part of the archive below `installation_key`: values
+// set, keys created where missing. Throws win32::error.
+void restore_registry(win32::registry::raw_key installation_key, const archive_index& index);
 
 }  // namespace netkeep::archive

@@ -405,6 +405,17 @@ std::optional<std::wstring_view> table_answers::first_text(const sqlite::databas
   return std::wstring_view(*answer->second);
 }
 
+void table_answers::forget(const question& question) {
+  if (question.serial() >= asked_.size()) return;
+  asked_[question.serial()].reset();
+  const auto used = [this](const table* t) {
+    return std::any_of(asked_.begin(), asked_.end(), [t](const std::unique_ptr<asked>& a) {
+      return a != nullptr && (a->by_id == t || a->by_moniker == t || a->unconvertible == t);
+    });
+  };
+  std::erase_if(tables_, [&used](const auto& entry) { return !used(entry.second.get()); });
+}
+
 void table_answers::clear() {
   asked_.clear();
   tables_.clear();

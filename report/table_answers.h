@@ -49,7 +49,7 @@
 // tries again, as the next per-row statement would.
 //
 // The answers stand for the tables as they were read: verification does not
-// change the databases while it runs. clear() forgets them.
+// change the databases while it runs. forget() and clear() drop them.
 
 #include <cstddef>
 #include <cstdint>
@@ -136,6 +136,12 @@ class table_answers {
   // clear(). Throws sqlite::error when the table cannot be read.
   std::optional<std::wstring_view> first_text(const sqlite::database& db, const text_question& question,
                                               std::int64_t id);
+
+  // Forgets what was read for the question, and every table that no other
+  // question still uses: a check that is done with its questions gives
+  // their memory back. Asked again, the question reads its table anew.
+  // Texts handed out for it are no longer valid.
+  void forget(const question& question);
 
   // Forgets every answer, so that the next question reads its table again.
   void clear();

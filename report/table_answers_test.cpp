@@ -190,6 +190,23 @@ TEST_F(TableAnswers, ATableIsReadOnceAtItsFirstQuestion) {
   EXPECT_EQ(answers.count(db, q, 3), 1);
 }
 
+// A forgotten question's table stays while another question uses it.
+TEST_F(TableAnswers, AForgottenQuestionKeepsTheTablesOthersStillUse) {
+  db.exec("CREATE TABLE map (id INTEGER, moniker TEXT); INSERT INTO map VALUES (1, 'one');");
+  const text_question first{"moniker", "map", "id"};
+  const text_question second{"moniker", "map", "id"};
+  EXPECT_EQ(answers.first_text(db, first, 1), L"one");
+  const std::wstring_view kept = *answers.first_text(db, second, 1);
+  statements = 0;
+  answers.forget(first);
+  EXPECT_EQ(kept, L"one");
+  db.exec("UPDATE map SET moniker = 'new';");
+  EXPECT_EQ(answers.first_text(db, second, 1), L"one");
+  answers.forget(second);
+  EXPECT_EQ(answers.first_text(db, first, 1), L"new");
+  EXPECT_EQ(statements, 2);  // the update and one new read
+}
+
 // A missing table or column fails with the message of the per-row
 // statement, at every question, until it can be read.
 TEST_F(TableAnswers, AFailureIsTheStatementsAndIsNotKept) {

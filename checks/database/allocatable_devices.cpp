@@ -87,6 +87,8 @@ void integrity_report::check_allocatable_devices() {
       add_problem(std::move(description), delete_allocatable_device(moniker, this, space, row_id));
     }
   }
+  switching_answers.forget(device_allocations);
+  switching_answers.forget(unrecovered_devices);
 }
 
 }  // namespace netkeep

@@ -142,6 +142,8 @@ void integrity_report::check_inband_states() {
 
     antenna_home_satellites[managed_antenna] = home_satellite;
   }
+  // No other check reads inband_channel's texts.
+  for (const inband_device_role& role : inband_device_roles) switching_answers.forget(*role.query);
 }
 
 void integrity_report::check_inband_channel_devices() {

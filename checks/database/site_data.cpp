@@ -36,6 +36,7 @@ void integrity_report::check_site_inbands() {
     text << L"The site " << site_label(site_id) << L" refers to a non existent inband (id: " << inband_id << L")";
     add_problem(text.str(), delete_inband_property(site_id, inband_site_keys.at(inband_id), this));
   }
+  switching_answers.forget(inband_state_rows);
 }
 
 }  // namespace netkeep

@@ -32,9 +32,11 @@ std::wstring read_text(win32::registry::raw_key key, const wchar_t* name, std::u
 
 }  // namespace
 
-void locate() {
+void locate() { locate(win32::registry::local_machine()); }
+
+void locate(win32::registry::raw_key machine) {
   try {
-    key = win32::registry::open_key(win32::registry::local_machine(), key_path, win32::registry::generic_all);
+    key = win32::registry::open_key(machine, key_path, win32::registry::generic_all);
   } catch (const win32::error&) {
     throw std::runtime_error("Orbenta installation not found.");
   }

@@ -30,6 +30,11 @@ extern std::wstring version;
 // closed again).
 void locate();
 
+// locate() with `machine` in place of HKEY_LOCAL_MACHINE: the installation
+// key is key_path below it (for an installation held in a memory tree, such
+// as an archive's).
+void locate(win32::registry::raw_key machine);
+
 // Makes the registry changes of the command durable (flush_key on the key).
 // Only a command that succeeded calls it. Throws what the flush throws.
 void write_back();

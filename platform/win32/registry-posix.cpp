@@ -33,29 +33,13 @@
 #include "platform/win32/registry_calls.h"
 #include "platform/win32/registry_hive_file.h"
 #include "platform/win32/registry_hive_format.h"
+#include "platform/win32/registry_memory.h"
 #include "platform/win32/registry_names.h"
 #include "platform/win32/registry_tree.h"
+#include "platform/win32/registry_tree_operations.h"
 
 namespace win32::registry {
 namespace {
-
-// Specific access rights of registry keys, and what the generic rights grant.
-constexpr access_mask key_query_value = 0x0001;
-constexpr access_mask key_set_value = 0x0002;
-constexpr access_mask key_create_sub_key = 0x0004;
-constexpr access_mask key_enumerate_sub_keys = 0x0008;
-constexpr access_mask key_read = 0x00020019;
-constexpr access_mask key_write = 0x00020006;
-constexpr access_mask key_all_access = 0x000F003F;
-constexpr access_mask maximum_allowed = 0x02000000;
-
-access_mask granted_rights(access_mask requested) {
-  access_mask rights = requested & key_all_access;
-  if (requested & generic_read) rights |= key_read;
-  if (requested & generic_write) rights |= key_write;
-  if (requested & (generic_all | maximum_allowed)) rights |= key_all_access;
-  return rights;
-}
 
 std::filesystem::path hive_path() {
   const char* configured = std::getenv("ORBENTA_REGISTRY");
@@ -72,16 +56,8 @@ struct registry_state {
   bool discarded = false;          // no write-back until the session ends
   // Deleted keys that still have open handles; operations on them fail.
   std::vector<std::unique_ptr<key_node>> detached;
-  // Working storage of the operations, reused so that lookups allocate
-  // nothing; guarded by the mutex like everything else.
-  std::u16string folded;
-  std::vector<std::wstring_view> names;
-  // The subkey that enum_key handed out last, as its parent and index: a
-  // walk opens each subkey by name right after enumerating it, and finds it
-  // here without a search. Only compared, never followed, until checked
-  // against the parent's live subkeys.
-  const key_node* enumerated_parent = nullptr;
-  std::size_t enumerated_index = 0;
+  // Guarded by the mutex like everything else.
+  tree_operations operations{true};
 };
 
 // Never destroyed: static key handles elsewhere are closed during exit,
@@ -183,155 +159,61 @@ void close_key(raw_key key) noexcept {
   if (--s.uses == 0) end_session(s);
 }
 
-// The folded form of `name`, valid until the next call.
-const std::u16string& folded_name(std::wstring_view name) {
-  std::u16string& folded = state().folded;
-  fold_name(name, folded);
-  return folded;
-}
-
-// The names of a key path (cut at a NUL); empty for an empty path. An empty
-// name or one longer than a key name may be is error_invalid_parameter. The
-// list is valid until the next call.
-const std::vector<std::wstring_view>& split_path(const std::wstring& path) {
-  std::vector<std::wstring_view>& names = state().names;
-  names.clear();
-  const std::wstring_view text = c_string_view(path);
-  if (text.empty()) return names;
-  for (std::size_t start = 0;;) {
-    const std::size_t end = text.find(L'\\', start);
-    const std::wstring_view name = text.substr(start, end == std::wstring_view::npos ? end : end - start);
-    if (name.empty() || !netkeep::text::utf16_length_at_most(name, max_key_name_length)) {
-      throw error(error_invalid_parameter);
-    }
-    names.push_back(name);
-    if (end == std::wstring_view::npos) return names;
-    start = end + 1;
-  }
-}
-
-// The subkey of `parent` whose folded name is `folded`, or null.
-key_node* find_child(const key_node& parent, std::u16string_view folded) {
-  const registry_state& s = state();
-  if (s.enumerated_parent == &parent && s.enumerated_index < parent.children.size()) {
-    key_node& enumerated = parent.children.at(s.enumerated_index);
-    if (enumerated.folded == folded) return &enumerated;
-  }
-  return parent.children.find(folded);
-}
-
-key_node& find_key(key_node& start, const std::vector<std::wstring_view>& names) {
-  key_node* key = &start;
-  for (std::wstring_view name : names) {
-    key = find_child(*key, folded_name(name));
-    if (key == nullptr) throw error(error_file_not_found);
-  }
-  return *key;
-}
-
 }  // namespace
 
 std::optional<std::size_t> key_path_length(const std::wstring& name) {
   std::lock_guard<std::mutex> guard(state().mutex);
-  try {
-    const std::vector<std::wstring_view>& names = split_path(name);
-    for (std::wstring_view component : names) {
-      if (!is_storable_name(component)) return std::nullopt;
-    }
-    return names.size();
-  } catch (const error&) {
-    return std::nullopt;
-  }
+  return state().operations.path_length(name);
 }
 
-bool is_valid_value_name(const std::wstring& name) {
-  const std::wstring_view value_name = c_string_view(name);
-  return netkeep::text::utf16_length_at_most(value_name, max_value_name_length) && is_storable_name(value_name);
-}
+bool is_valid_value_name(const std::wstring& name) { return state().operations.valid_value_name(name); }
 
 raw_key local_machine() { return &predefined_root; }
 
 void key_handle::reset(raw_key key) {
   raw_key old = key_;
   key_ = key;
-  if (old != key) close_key(old);
+  if (old == key) return;
+  if (memory::is_memory_key(old)) {
+    memory::close_key(old);
+  } else {
+    close_key(old);
+  }
 }
 
 key_handle open_key(raw_key parent, const std::wstring& path, access_mask access) {
+  if (memory::is_memory_key(parent)) return memory::open_key(parent, path, access);
   session_use use;
-  key_node& start = key_of(parent, 0);
-  return new_handle(find_key(start, split_path(path)), access);
+  return new_handle(state().operations.open(key_of(parent, 0), path), access);
 }
-
-namespace {
-
-// The number of names on the key's path from the root, the root's included.
-std::size_t depth_of(const key_node& key) {
-  std::size_t depth = 1;
-  for (const key_node* at = key.parent; at != nullptr; at = at->parent) ++depth;
-  return depth;
-}
-
-}  // namespace
 
 key_handle create_key(raw_key parent, const std::wstring& name) {
+  if (memory::is_memory_key(parent)) return memory::create_key(parent, name);
   session_use use;
-  key_node* key = &key_of(parent, 0);
-  const std::vector<std::wstring_view>& names = split_path(name);
-  std::size_t existing = 0;
-  for (; existing < names.size(); ++existing) {
-    key_node* next = key->children.find(folded_name(names[existing]));
-    if (next == nullptr) break;
-    key = next;
-  }
-  if (existing < names.size()) {
-    // Everything is checked before the first key is created.
-    if ((parent->rights & key_create_sub_key) == 0) throw error(error_access_denied);
-    for (std::size_t i = existing; i < names.size(); ++i) {
-      if (!is_storable_name(names[i])) throw error(error_invalid_parameter);
-    }
-    // A deeper key would make the file unreadable.
-    if (depth_of(*key) + (names.size() - existing) > max_key_depth) throw error(error_invalid_parameter);
-    for (std::size_t i = existing; i < names.size(); ++i) {
-      key = &key->children.insert(std::make_unique<key_node>(names[i], key));
-    }
-    state().changed = true;
-  }
-  return new_handle(*key, generic_write);
+  bool created = false;
+  key_node& key =
+      state().operations.create(key_of(parent, 0), name, (parent->rights & key_create_sub_key) != 0, created);
+  if (created) state().changed = true;
+  return new_handle(key, generic_write);
 }
 
 value_info query_value(raw_key key, const std::wstring& name, void* buffer, std::uint32_t buffer_size) {
+  if (memory::is_memory_key(key)) return memory::query_value(key, name, buffer, buffer_size);
   session_use use;
-  const value_entry* value = key_of(key, key_query_value).values.find(folded_name(c_string_view(name)));
-  if (value == nullptr) throw error(error_file_not_found);
-  const auto size = static_cast<std::uint32_t>(value->data.size());
-  // As RegQueryValueExW: without a buffer only the type and size are asked.
-  if (buffer != nullptr) {
-    if (size > buffer_size) throw error(error_more_data);
-    std::memcpy(buffer, value->data.data(), size);
-  }
-  return {value->type, size};
+  return state().operations.query(key_of(key, key_query_value), name, buffer, buffer_size);
 }
 
 void set_value(raw_key key, const std::wstring& name, std::uint32_t type, const void* data, std::uint32_t size) {
+  if (memory::is_memory_key(key)) return memory::set_value(key, name, type, data, size);
   session_use use;
-  key_node& node = key_of(key, key_set_value);
-  if (!is_valid_value_name(name) || (data == nullptr && size != 0)) throw error(error_invalid_parameter);
-  const std::wstring_view value_name = c_string_view(name);
-  node.values.set(value_name, folded_name(value_name), type,
-                  std::string_view(size == 0 ? "" : static_cast<const char*>(data), size));
+  state().operations.set(key_of(key, key_set_value), name, type, data, size);
   state().changed = true;
 }
 
 void delete_key(raw_key parent, const std::wstring& name) {
+  if (memory::is_memory_key(parent)) return memory::delete_key(parent, name);
   session_use use;
-  key_node& start = key_of(parent, 0);
-  const std::vector<std::wstring_view>& names = split_path(name);
-  if (names.empty()) throw error(error_invalid_parameter);
-  key_node& doomed = find_key(start, names);
-  if (doomed.children.size() != 0) throw error(error_access_denied);
-  std::unique_ptr<key_node> removed = doomed.parent->children.remove(doomed.folded);
-  removed->parent = nullptr;
+  std::unique_ptr<key_node> removed = state().operations.remove_key(key_of(parent, 0), name);
   if (removed->open_handles > 0) {
     removed->deleted = true;
     state().detached.push_back(std::move(removed));
@@ -340,80 +222,61 @@ void delete_key(raw_key parent, const std::wstring& name) {
 }
 
 void delete_value(raw_key key, const std::wstring& name) {
+  if (memory::is_memory_key(key)) return memory::delete_value(key, name);
   session_use use;
-  if (!key_of(key, key_set_value).values.erase(folded_name(c_string_view(name)))) {
-    throw error(error_file_not_found);
-  }
+  state().operations.remove_value(key_of(key, key_set_value), name);
   state().changed = true;
 }
 
-std::uint32_t enum_key(raw_key key, std::uint32_t index, std::wstring& name, std::uint32_t name_buffer_chars) {
+namespace {
+
+// Runs an enumeration in a session, turning its errors into its result code.
+template <class Enumerate>
+std::uint32_t enumeration(raw_key key, access_mask needed, Enumerate enumerate) {
   session_use use;
   try {
-    const key_node& parent = key_of(key, key_enumerate_sub_keys);
-    if (index >= parent.children.size()) return error_no_more_items;
-    const std::wstring_view found = parent.children.at(index).name;
-    if (name_buffer_chars == 0 || !netkeep::text::utf16_length_at_most(found, name_buffer_chars - 1)) {
-      return error_more_data;
-    }
-    name = found;
-    state().enumerated_parent = &parent;
-    state().enumerated_index = index;
-    return error_success;
+    return enumerate(key_of(key, needed));
   } catch (const error& failure) {
     return failure.code;
   }
 }
 
-namespace {
-
-// The value at `index`, with its name checked against the caller's buffer;
-// null with `result` set when there is none to hand out.
-const value_entry* enumerated_value(raw_key key, std::uint32_t index, std::uint32_t name_buffer_chars,
-                                    std::uint32_t& result) {
-  try {
-    const value_list& values = key_of(key, key_query_value).values;
-    if (index >= values.size()) {
-      result = error_no_more_items;
-      return nullptr;
-    }
-    const value_entry& found = values.at(index);
-    if (name_buffer_chars == 0 || !netkeep::text::utf16_length_at_most(found.name, name_buffer_chars - 1)) {
-      result = error_more_data;
-      return nullptr;
-    }
-    result = error_success;
-    return &found;
-  } catch (const error& failure) {
-    result = failure.code;
-    return nullptr;
-  }
-}
-
 }  // namespace
 
+std::uint32_t enum_key(raw_key key, std::uint32_t index, std::wstring& name, std::uint32_t name_buffer_chars) {
+  if (memory::is_memory_key(key)) return memory::enum_key(key, index, name, name_buffer_chars);
+  return enumeration(key, key_enumerate_sub_keys, [&](const key_node& node) {
+    return state().operations.enum_key(node, index, name, name_buffer_chars);
+  });
+}
+
 std::uint32_t enum_value(raw_key key, std::uint32_t index, std::wstring& name, std::uint32_t name_buffer_chars) {
-  session_use use;
-  std::uint32_t result;
-  if (const value_entry* found = enumerated_value(key, index, name_buffer_chars, result)) name = found->name;
-  return result;
+  if (memory::is_memory_key(key)) return memory::enum_value(key, index, name, name_buffer_chars);
+  return enumeration(key, key_query_value, [&](const key_node& node) {
+    std::uint32_t result;
+    if (const value_entry* found = state().operations.enum_value(node, index, name_buffer_chars, result)) {
+      name = found->name;
+    }
+    return result;
+  });
 }
 
 std::uint32_t enum_value_with_data(raw_key key, std::uint32_t index, std::wstring& name,
                                    std::uint32_t name_buffer_chars, void* buffer, std::uint32_t buffer_size,
                                    value_info& info) {
-  session_use use;
-  std::uint32_t result;
-  const value_entry* found = enumerated_value(key, index, name_buffer_chars, result);
-  if (found == nullptr) return result;
-  if (found->data.size() > buffer_size) return error_more_data;
-  name = found->name;
-  if (!found->data.empty()) std::memcpy(buffer, found->data.data(), found->data.size());
-  info = {found->type, static_cast<std::uint32_t>(found->data.size())};
-  return error_success;
+  if (memory::is_memory_key(key)) {
+    return memory::enum_value_with_data(key, index, name, name_buffer_chars, buffer, buffer_size, info);
+  }
+  return enumeration(key, key_query_value, [&](const key_node& node) {
+    return state().operations.enum_value_with_data(node, index, name, name_buffer_chars, buffer, buffer_size,
+                                                   info);
+  });
 }
 
+// A memory tree has nothing to make durable nor to give up.
+
 void flush_key(raw_key key) {
+  if (memory::is_memory_key(key)) return;
   session_use use;
   key_of(key, 0);
   if (state().discarded) throw std::runtime_error("registry changes were discarded");
@@ -421,6 +284,7 @@ void flush_key(raw_key key) {
 }
 
 void discard_changes(raw_key key) {
+  if (memory::is_memory_key(key)) return;
   session_use use;
   key_of(key, 0);
   state().discarded = true;
@@ -428,6 +292,7 @@ void discard_changes(raw_key key) {
 }
 
 void check_write_back(raw_key key) {
+  if (memory::is_memory_key(key)) return;
   session_use use;
   key_of(key, 0);
   check_hive_replaceable(state().file);

@@ -1,18 +1,39 @@
 // The registry operations as the program sees them: on a file-backed hive,
-// and on Windows (or Wine) on the real registry, which the hive must match.
+// and on Windows (or Wine) on the real registry, which the hive must match;
+// and the same on a memory tree, which must match both.
 
 #include "platform/win32/registry.h"
 
 #include <gtest/gtest.h>
 
+#include "platform/win32/registry_memory.h"
 #include "platform/win32/registry_test_support.h"
 
 namespace win32::registry::testing {
 namespace {
 
-using registry = scratch_registry;
+class registry : public scratch_registry, public ::testing::WithParamInterface<std::string> {
+ protected:
+  raw_key root() const { return GetParam() == "memory" ? memory_root_.get() : scratch_registry::root(); }
+#ifndef _WIN32
+  void TearDown() override {
+    // A memory tree is nothing of the file-backed registry's.
+    if (GetParam() == "memory") {
+      EXPECT_EQ(folder_entries(), std::vector<std::string>{});
+    }
+    scratch_registry::TearDown();
+  }
+#endif
 
-TEST_F(registry, NamesAreCaseInsensitiveAndCasePreserving) {
+ private:
+  memory_tree tree_;
+  key_handle memory_root_ = tree_.open_root();
+};
+
+INSTANTIATE_TEST_SUITE_P(Backends, registry, ::testing::Values("platform", "memory"),
+                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
+
+TEST_P(registry, NamesAreCaseInsensitiveAndCasePreserving) {
   key_handle software = make_key(root(), L"Software");
   create_key(root(), L"SOFTWARE\\corvanta");
   EXPECT_EQ(error_of([&] { open_key(root(), L"software\\CORVANTA", generic_read); }), error_success);
@@ -22,7 +43,7 @@ TEST_F(registry, NamesAreCaseInsensitiveAndCasePreserving) {
   EXPECT_EQ(error_of([&] { open_key(software.get(), L"\u00c9", generic_read); }), error_success);
 }
 
-TEST_F(registry, SubkeysSortByUpperCasedNames) {
+TEST_P(registry, SubkeysSortByUpperCasedNames) {
   if (under_wine()) GTEST_SKIP() << "Wine sorts subkeys by lower-cased names, Windows by upper-cased ones";
   key_handle order = make_key(root(), L"Order");
   for (const wchar_t* name : {L"b", L"_", L"a1", L"A", L"\u00e9", L"Z"}) create_key(order.get(), name);
@@ -30,7 +51,7 @@ TEST_F(registry, SubkeysSortByUpperCasedNames) {
   EXPECT_EQ(subkeys(order.get()), "A a1 b Z _ \xc3\xa9 ");
 }
 
-TEST_F(registry, ValuesReplaceTheirTypeAndDataByCaseInsensitiveName) {
+TEST_P(registry, ValuesReplaceTheirTypeAndDataByCaseInsensitiveName) {
   key_handle key = make_key(root(), L"Values");
   set(key.get(), L"a", reg_dword, std::string("\x01\0\0\0", 4));
   set_text(key.get(), L"", L"default");
@@ -54,7 +75,7 @@ TEST_F(registry, ValuesReplaceTheirTypeAndDataByCaseInsensitiveName) {
   EXPECT_EQ(error_of([&] { query(key.get(), L"v10"); }), error_file_not_found);
 }
 
-TEST_F(registry, ValuesEnumerateInCreationOrder) {
+TEST_P(registry, ValuesEnumerateInCreationOrder) {
   if (under_wine()) GTEST_SKIP() << "Wine enumerates values sorted by name, Windows in creation order";
   key_handle key = make_key(root(), L"Values");
   set_text(key.get(), L"b", L"1");
@@ -67,7 +88,7 @@ TEST_F(registry, ValuesEnumerateInCreationOrder) {
   EXPECT_EQ(values(key.get()), "a  b ");
 }
 
-TEST_F(registry, FailuresGiveTheirWin32Codes) {
+TEST_P(registry, FailuresGiveTheirWin32Codes) {
   create_key(root(), L"Errors\\abc\\Child");
   key_handle key = open_key(root(), L"Errors", generic_all);
   set(key.get(), L"four", reg_binary, "1234");
@@ -95,7 +116,7 @@ TEST_F(registry, FailuresGiveTheirWin32Codes) {
   EXPECT_EQ(enum_value_with_data(key.get(), 1, name, 100, buffer, 4, info), error_no_more_items);
 }
 
-TEST_F(registry, EnumeratingValuesWithDataGivesNameTypeAndData) {
+TEST_P(registry, EnumeratingValuesWithDataGivesNameTypeAndData) {
   create_key(root(), L"WithData");
   key_handle key = open_key(root(), L"WithData", generic_all);
   // Created in name order, which is also Wine's enumeration order.
@@ -114,7 +135,7 @@ TEST_F(registry, EnumeratingValuesWithDataGivesNameTypeAndData) {
   EXPECT_EQ(std::string(buffer, info.size), "1234");
 }
 
-TEST_F(registry, InvalidNamesAreRejected) {
+TEST_P(registry, InvalidNamesAreRejected) {
   if (under_wine()) GTEST_SKIP() << "Wine accepts key and value names that Windows rejects";
   create_key(root(), L"Errors\\abc");
   key_handle key = open_key(root(), L"Errors", generic_all);
@@ -130,7 +151,7 @@ TEST_F(registry, InvalidNamesAreRejected) {
   EXPECT_EQ(subkeys(key.get()), "abc " + std::string(255, 'k') + " ");
 }
 
-TEST_F(registry, AccessRightsOfTheHandleAreEnforced) {
+TEST_P(registry, AccessRightsOfTheHandleAreEnforced) {
   create_key(root(), L"Rights\\Sub");
   key_handle reader = open_key(root(), L"Rights", generic_read);
   key_handle writer = open_key(root(), L"Rights", generic_write);
@@ -152,7 +173,7 @@ TEST_F(registry, AccessRightsOfTheHandleAreEnforced) {
   EXPECT_EQ(enum_key(created.get(), 0, name, 10), error_access_denied);
 }
 
-TEST_F(registry, HandleOfADeletedKeyFails) {
+TEST_P(registry, HandleOfADeletedKeyFails) {
   key_handle parent = make_key(root(), L"Parent");
   key_handle doomed = make_key(parent.get(), L"Doomed");
   set_text(doomed.get(), L"v", L"x");
@@ -170,7 +191,7 @@ TEST_F(registry, HandleOfADeletedKeyFails) {
   EXPECT_EQ(error_of([&] { query(doomed.get(), L"v"); }), error_key_deleted);
 }
 
-TEST_F(registry, DeleteSubkeysEmptiesADeepTreeAndKeepsTheKey) {
+TEST_P(registry, DeleteSubkeysEmptiesADeepTreeAndKeepsTheKey) {
   key_handle top = make_key(root(), L"Top");
   set_text(top.get(), L"kept", L"yes");
   for (const wchar_t* path : {L"a\\b\\c\\d", L"a\\b2", L"e", L"f\\g"}) create_key(top.get(), path);
@@ -179,7 +200,7 @@ TEST_F(registry, DeleteSubkeysEmptiesADeepTreeAndKeepsTheKey) {
   EXPECT_EQ(values(top.get()), "kept ");
 }
 
-TEST_F(registry, WalkVisitsDepthFirstAndGoesOnAfterADeletedKey) {
+TEST_P(registry, WalkVisitsDepthFirstAndGoesOnAfterADeletedKey) {
   key_handle top = make_key(root(), L"Walk");
   for (const wchar_t* path : {L"a\\a1\\x", L"a\\a2", L"b\\b1", L"c"}) create_key(top.get(), path);
 
