@@ -43,16 +43,17 @@ template const char* hive_storage::copy(const char*, std::size_t);
 void value_list::rebuild_index() const {
   std::size_t slots = 64;
   while (slots < 2 * entries_.size() + 2) slots *= 2;
-  index_.assign(slots, 0);
+  if (index_ == nullptr) index_ = std::make_unique<std::vector<std::uint32_t>>();
+  index_->assign(slots, 0);
   for (std::size_t i = 0; i < entries_.size(); ++i) index_entry(i);
-  index_valid_ = true;
 }
 
 void value_list::index_entry(std::size_t position) const {
-  const std::size_t mask = index_.size() - 1;
+  std::vector<std::uint32_t>& index = *index_;
+  const std::size_t mask = index.size() - 1;
   std::size_t slot = std::hash<std::u16string_view>()(entries_[position].folded) & mask;
-  while (index_[slot] != 0) slot = (slot + 1) & mask;
-  index_[slot] = static_cast<std::uint32_t>(position + 1);
+  while (index[slot] != 0) slot = (slot + 1) & mask;
+  index[slot] = static_cast<std::uint32_t>(position + 1);
 }
 
 std::size_t value_list::position(std::u16string_view folded) const {
@@ -62,11 +63,12 @@ std::size_t value_list::position(std::u16string_view folded) const {
     }
     return entries_.size();
   }
-  if (!index_valid_) rebuild_index();
-  const std::size_t mask = index_.size() - 1;
-  for (std::size_t slot = std::hash<std::u16string_view>()(folded) & mask; index_[slot] != 0;
+  if (index_ == nullptr) rebuild_index();
+  const std::vector<std::uint32_t>& index = *index_;
+  const std::size_t mask = index.size() - 1;
+  for (std::size_t slot = std::hash<std::u16string_view>()(folded) & mask; index[slot] != 0;
        slot = (slot + 1) & mask) {
-    const std::size_t at = index_[slot] - 1;
+    const std::size_t at = index[slot] - 1;
     if (entries_[at].folded == folded) return at;
   }
   return entries_.size();
@@ -86,8 +88,8 @@ void value_list::set(std::wstring_view name, std::u16string_view folded, std::ui
     return;
   }
   entries_.push_back({storage_->store(name), storage_->store(folded), type, storage_->store(data)});
-  if (!index_valid_) return;
-  if (2 * entries_.size() + 2 > index_.size()) {
+  if (index_ == nullptr) return;
+  if (2 * entries_.size() + 2 > index_->size()) {
     rebuild_index();
   } else {
     index_entry(entries_.size() - 1);
@@ -98,15 +100,13 @@ bool value_list::erase(std::u16string_view folded) {
   const std::size_t at = position(folded);
   if (at == entries_.size()) return false;
   entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(at));
-  index_valid_ = false;
-  index_.clear();
+  index_.reset();
   return true;
 }
 
 void value_list::clear() {
   entries_.clear();
-  index_.clear();
-  index_valid_ = false;
+  index_.reset();
 }
 
 // child_list

@@ -90,9 +90,9 @@ class value_list {
   // Open addressing by the hash of the folded name: position + 1 per used
   // slot, 0 for a free one; at most half the slots are used. Only kept for
   // lists above index_threshold, and rebuilt lazily after an erase shifts
-  // the positions.
-  mutable std::vector<std::uint32_t> index_;
-  mutable bool index_valid_ = false;
+  // the positions; null otherwise, so that the many keys with few values
+  // pay one pointer for it.
+  mutable std::unique_ptr<std::vector<std::uint32_t>> index_;
 };
 
 // The subkeys of one key, sorted by folded name: enumeration by index and
@@ -153,7 +153,7 @@ struct key_node {
   // Set when the key is deleted while a handle to it is still open (or, while
   // loading, when a later section deletes it).
   bool deleted = false;
-  std::size_t open_handles = 0;
+  std::uint32_t open_handles = 0;  // beside `deleted`, in one word
 };
 
 // Calls `visit(node, depth)` for `root`'s subtree in depth-first pre-order,
