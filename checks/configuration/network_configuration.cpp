@@ -56,30 +56,51 @@ void for_each_subkey(registry::raw_key key, Visit visit) {
   }
 }
 
-// The same for the names of the values of `key`.
-template <class Visit>
-void for_each_value_name(registry::raw_key key, Visit visit) {
-  std::wstring name;
-  for (std::uint32_t index = 0;; ++index) {
-    if (registry::enum_value(key, index, name, name_buffer_chars) != win32::error_success) return;
-    visit(name);
-  }
-}
-
 struct text_value {
   std::uint32_t type;
   std::wstring text;  // up to the first zero character
 };
 
+// The text of data read into `buffer`: up to the first zero character.
+text_value to_text(const char* buffer, const registry::value_info& info) {
+  std::wstring text = text::from_utf16le(std::string_view(buffer, info.size));
+  const std::size_t end = text.find(L'\0');
+  if (end != std::wstring::npos) text.resize(end);
+  return {info.type, std::move(text)};
+}
+
 // Reads a value of at most `buffer_bytes` bytes as text, whatever its type.
 text_value read_text(registry::raw_key key, const std::wstring& name, std::uint32_t buffer_bytes) {
   std::array<char, max_value_bytes> buffer;
   if (buffer_bytes > buffer.size()) throw std::logic_error("registry value buffer too large");
-  const registry::value_info info = registry::query_value(key, name, buffer.data(), buffer_bytes);
-  std::wstring text = text::from_utf16le(std::string_view(buffer.data(), info.size));
-  const std::size_t end = text.find(L'\0');
-  if (end != std::wstring::npos) text.resize(end);
-  return {info.type, std::move(text)};
+  return to_text(buffer.data(), registry::query_value(key, name, buffer.data(), buffer_bytes));
+}
+
+// Calls visit(value) for the values of `key` in enumeration order, each read
+// as by read_text with `buffer_bytes`, up to the first enumeration that does
+// not succeed. Name and data come in one call. A value that this call does
+// not return whole (a name or data too large for its buffer, any other
+// failure) is enumerated again by name alone and then queried, and so is one
+// whose name holds a zero character (a query by name reads the name only up
+// to it): the enumeration then ends, or the query fails, exactly where an
+// enumeration of names followed by a query of each would.
+template <class Visit>
+void for_each_text_value(registry::raw_key key, std::uint32_t buffer_bytes, Visit visit) {
+  std::array<char, max_value_bytes> buffer;
+  if (buffer_bytes > buffer.size()) throw std::logic_error("registry value buffer too large");
+  std::wstring name;
+  registry::value_info info{};
+  for (std::uint32_t index = 0;; ++index) {
+    const std::uint32_t result =
+        registry::enum_value_with_data(key, index, name, name_buffer_chars, buffer.data(), buffer_bytes, info);
+    if (result == win32::error_no_more_items) return;
+    if (result == win32::error_success && name.find(L'\0') == std::wstring::npos) {
+      visit(to_text(buffer.data(), info));
+      continue;
+    }
+    if (registry::enum_value(key, index, name, name_buffer_chars) != win32::error_success) return;
+    visit(read_text(key, name, buffer_bytes));
+  }
 }
 
 // The allocation space id stored in the satellite's property key; throws
@@ -127,11 +148,10 @@ void enter_device_places(integrity_report::rf_device_table& table, device_places
   places.clear();
 }
 
-// Keeps the moniker stored in `value_name` at `path`, or reports it when it
-// is not a plain string.
-void read_moniker(integrity_report& report, device_places& places, registry::raw_key devices,
-                  const std::wstring& value_name, const integrity_report::rf_device_path& path) {
-  text_value moniker = read_text(devices, value_name, moniker_bytes);
+// Keeps a moniker read at `path`, or reports it when it is not a plain
+// string.
+void read_moniker(integrity_report& report, device_places& places, text_value moniker,
+                  const integrity_report::rf_device_path& path) {
   if (moniker.type != registry::reg_sz) {
     report.add_problem(L"A corrupt device moniker was found in the " +
                        std::wstring(path.up_converter ? L"up" : L"down") + L"-converter with the id " +
@@ -154,10 +174,8 @@ void read_converters(integrity_report& report, device_places& places, registry::
     const integrity_report::rf_device_path path{satellite_id, antenna_id, up_converter, key_number32(converter_name)};
     registry::key_handle devices = open_if_present(converter.get(), up_converter ? L"Modulators" : L"Demodulators");
     if (!devices) return;
-    for_each_value_name(devices.get(),
-                        [&](const std::wstring& value_name) {
-                          read_moniker(report, places, devices.get(), value_name, path);
-                        });
+    for_each_text_value(devices.get(), moniker_bytes,
+                        [&](text_value moniker) { read_moniker(report, places, std::move(moniker), path); });
   });
 }
 
