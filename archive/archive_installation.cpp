@@ -1,5 +1,6 @@
 #include "archive/archive_installation.h"
 
+#include <cwctype>
 #include <fstream>
 #include <stdexcept>
 
@@ -15,11 +16,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// What the private folder may come to hold: the database copies in "data".
+// What the private folder may come to hold: the database copies in "data",
+// and the files that SQLite may make beside one (a database in write-ahead
+// log mode gets its index even when read).
 std::vector<fs::path> folder_contents() {
   std::vector<fs::path> contents;
   for (const product::database_file& file : product::database_files()) {
-    contents.push_back(fs::path("data") / text::to_path(file.file_name));
+    const fs::path database = fs::path("data") / text::to_path(file.file_name);
+    contents.push_back(database);
+    for (const char* side : {"-journal", "-wal", "-shm"}) contents.push_back(fs::path(database) += side);
   }
   contents.push_back("data");
   return contents;

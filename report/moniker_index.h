@@ -6,6 +6,7 @@
 // one slot and the entry it finds.
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <iterator>
 #include <string_view>
@@ -30,18 +31,21 @@ class moniker_index {
     const std::size_t hash = std::hash<std::wstring_view>()(moniker);
     for (std::size_t i = hash & mask_;; i = (i + 1) & mask_) {
       const slot& s = slots_[i];
-      if (s.first == s.end) return {table.end(), table.end()};
-      if (s.hash == hash && std::wstring_view(s.first->first) == moniker) return {s.first, s.end};
+      if (s.entries == 0) return {table.end(), table.end()};
+      if (s.hash == static_cast<std::uint32_t>(hash) && std::wstring_view(s.first->first) == moniker) {
+        return {s.first, std::next(s.first, s.entries)};
+      }
     }
   }
 
  private:
-  // The entries of one moniker; an empty range marks a free slot (a
-  // moniker's range is never empty).
+  // The entries of one moniker: the first and how many (a moniker has at
+  // least one; none marks a free slot), and the low bits of its hash. Two
+  // words a slot, as most slots hold one entry.
   struct slot {
-    std::size_t hash = 0;
     iterator first{};
-    iterator end{};
+    std::uint32_t entries = 0;
+    std::uint32_t hash = 0;
   };
 
   void build(const Table& table) {
@@ -53,11 +57,12 @@ class moniker_index {
     for (iterator first = table.begin(); first != table.end();) {
       // Keys that the table's order holds equivalent are equal texts.
       iterator end = std::next(first);
-      while (end != table.end() && end->first == first->first) ++end;
+      std::uint32_t entries = 1;
+      for (; end != table.end() && end->first == first->first; ++end) ++entries;
       const std::size_t hash = std::hash<std::wstring_view>()(first->first);
       std::size_t i = hash & mask_;
-      while (slots_[i].first != slots_[i].end) i = (i + 1) & mask_;
-      slots_[i] = {hash, first, end};
+      while (slots_[i].entries != 0) i = (i + 1) & mask_;
+      slots_[i] = {first, entries, static_cast<std::uint32_t>(hash)};
       first = end;
     }
     indexed_ = &table;

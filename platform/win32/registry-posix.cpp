@@ -23,18 +23,15 @@
 // (registry_calls.h), as it would be one call into the Windows registry.
 
 #include <cstdlib>
-#include <cstring>
 #include <mutex>
 #include <stdexcept>
 #include <vector>
 
-#include "platform/text/unicode.h"
 #include "platform/win32/registry.h"
 #include "platform/win32/registry_calls.h"
 #include "platform/win32/registry_hive_file.h"
 #include "platform/win32/registry_hive_format.h"
 #include "platform/win32/registry_memory.h"
-#include "platform/win32/registry_names.h"
 #include "platform/win32/registry_tree.h"
 #include "platform/win32/registry_tree_operations.h"
 

@@ -8,7 +8,10 @@
 // Two backends implement this header, chosen at build time: the Windows
 // registry through advapi32 (registry-win32.cpp) and, on every other platform,
 // a file-backed hive (registry-posix.cpp) that behaves as the Windows registry
-// does. Nothing outside platform/win32 knows which one it runs on.
+// does. Nothing outside platform/win32 knows which one it runs on. Beside
+// either, key trees held in memory (registry_memory.h) serve the same
+// operations: each operation looks at its key at run time and goes to the
+// memory tree that the key belongs to, or to the backend.
 
 #include <cstdint>
 #include <filesystem>
