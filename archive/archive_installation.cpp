@@ -1,5 +1,6 @@
 #include "archive/archive_installation.h"
 
+#include <algorithm>
 #include <cwctype>
 #include <fstream>
 #include <stdexcept>
@@ -44,6 +45,14 @@ bool names_database(const std::wstring& member, const wchar_t* file_name) {
 #else
   return member == file_name;
 #endif
+}
+
+// Whether an archive's file name lies below this database file's name
+// (`Network.db\\x`): import makes a folder of that name, which verify then
+// finds but SQLite cannot open.
+bool lies_below_database(const std::wstring& member, const wchar_t* file_name) {
+  const std::size_t length = std::wstring_view(file_name).size();
+  return member.size() > length && member[length] == L'\\' && names_database(member.substr(0, length), file_name);
 }
 
 // The member that import would leave as the file: the last of that name.
@@ -94,10 +103,15 @@ archive_installation::archive_installation(const std::wstring& archive_name)
 
   for (const product::database_file& file : product::database_files()) {
     const file_entry* member = database_member(index, file.file_name);
-    if (member == nullptr) {
-      missing_.push_back(file.file_name);
+    const fs::path copy = data_folder / text::to_path(file.file_name);
+    if (member != nullptr) {
+      copy_member(archive, *member, copy);
+    } else if (std::any_of(index.files.begin(), index.files.end(), [&file](const file_entry& entry) {
+                 return lies_below_database(entry.name, file.file_name);
+               })) {
+      fs::create_directory(copy);
     } else {
-      copy_member(archive, *member, data_folder / text::to_path(file.file_name));
+      missing_.push_back(file.file_name);
     }
   }
 }

@@ -179,6 +179,23 @@ TEST_F(ArchiveVerify, AMissingDatabaseIsNamedAsTheArchivesMember) {
   EXPECT_EQ(r.status, 1);
 }
 
+// Import makes a folder of a database's name when a member lies below it;
+// verify then finds the database but cannot open it.
+TEST_F(ArchiveVerify, AFolderWhereADatabaseShouldBeFailsAsAfterImport) {
+  const std::string files = file_record(L"Network.db", "") + file_record(L"DeviceRedundancy.db", "") +
+                            file_record(L"Switching.db\\inner", "x");
+  write_file(folder.root() / "folder.nka", archive_of("", "", files));
+  test_installation fresh;
+  ASSERT_EQ(fresh.run({"import", program_path(folder.root() / "folder.nka")}).status, 0);
+  const run_result expected = fresh.run({"verify"});
+  ASSERT_EQ(expected.status, 1);
+  ASSERT_EQ(expected.err.find("Database file not found"), std::string::npos) << expected.err;
+  const run_result r = verify_archive(folder.root() / "folder.nka");
+  EXPECT_EQ(r.err, expected.err);
+  EXPECT_EQ(r.out, expected.out);
+  EXPECT_EQ(r.status, expected.status);
+}
+
 TEST_F(ArchiveVerify, AVersionTooLongForVerifyFailsAsAfterImport) {
   const std::string version = text::to_utf16le(std::wstring(40, L'9')) + std::string(2, '\0');
   write_file(folder.root() / "long.nka", archive_of(value_record(L"version", 1, version), "", ""));
