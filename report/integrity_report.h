@@ -21,7 +21,7 @@
 #include "platform/sqlite/sqlite.h"
 #include "platform/text/unicode.h"
 #include "platform/win32/registry.h"
-#include "report/moniker_index.h"
+#include "report/rf_device_table.h"
 #include "report/table_answers.h"
 
 namespace netkeep {
@@ -62,12 +62,7 @@ struct integrity_report {
   };
 
   // Where one device moniker sits in the registry network configuration.
-  struct rf_device_path {
-    std::int64_t satellite_id;
-    std::int64_t antenna_id;
-    bool up_converter;
-    std::int64_t converter_id;
-  };
+  using rf_device_path = netkeep::rf_device_path;
 
   // The names of the keys that one antenna entry was read from: its
   // satellite's key below "Bandwidth\Satellites" and its own key below the
@@ -86,7 +81,7 @@ struct integrity_report {
 
   // Monikers are ordered by their UTF-16 code units.
   using moniker_less = text::utf16_less;
-  using rf_device_table = std::multimap<std::wstring, rf_device_path, moniker_less>;
+  using rf_device_table = netkeep::rf_device_table;
   using antenna_satellite_table = std::multimap<std::int64_t, std::int64_t>;
 
   // --- Lookup tables, filled by the loading steps and checks of one run.
@@ -106,8 +101,6 @@ struct integrity_report {
   std::map<std::int64_t, std::int64_t> antenna_home_satellites;
   // Device moniker -> its place, one entry per moniker value read.
   rf_device_table rf_devices;
-  // The entries of rf_devices by moniker; see rf_device_entries.
-  mutable moniker_index<rf_device_table> rf_device_index;
   // Antenna id -> satellite id, one entry per antenna key read.
   antenna_satellite_table antenna_satellites;
   // Antenna id -> satellite id and the key names read, entry for entry as
@@ -206,7 +199,6 @@ struct integrity_report {
     bool found;
   };
   // The entries of rf_devices with exactly this moniker, in table order.
-  // rf_devices only grows during a run.
   std::pair<rf_device_table::const_iterator, rf_device_table::const_iterator> rf_device_entries(
       std::wstring_view moniker) const;
   // The moniker of a managed_device_map id, answered by switching_answers

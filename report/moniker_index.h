@@ -1,41 +1,61 @@
 #pragma once
-// A hash index over a multimap keyed by monikers, for tables that are asked
-// about one moniker at a time far more often than they change: the entries
-// of a moniker are found without comparing it with the monikers along a
-// path of the tree. Open addressing in one array, so that a look-up touches
-// one slot and the entry it finds.
+// A hash index over a table ordered by moniker (a multimap keyed by
+// monikers, or a sorted vector), for tables that are asked about one
+// moniker at a time far more often than they change: the entries of a
+// moniker are found without comparing it with the monikers along a path of
+// the tree or of a binary search. Open addressing in one array, so that a
+// look-up touches one slot and the entry it finds.
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <iterator>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
 namespace netkeep {
 
-template <class Table>
+// The moniker of a map's entry: its key, a wide text.
+struct map_key {
+  template <class Entry>
+  std::wstring_view operator()(const Entry& entry) const {
+    return entry.first;
+  }
+};
+
+// `Key` gives an entry's moniker as a string view; entries of equal
+// monikers are adjacent in the table's order.
+template <class Table, class Key = map_key>
 class moniker_index {
  public:
   using iterator = typename Table::const_iterator;
+  using view = std::invoke_result_t<Key, const typename Table::value_type&>;
 
   // The entries of `table` whose key equals `moniker` exactly, in table order
   // (what table.equal_range gives); when there are none, the empty range at
   // table.end(). The index is built at the first call and
   // built again whenever it is asked about another table or the table's size
   // has changed since: the tables indexed only grow while they are asked
-  // about, and their entries never move.
-  std::pair<iterator, iterator> equal_range(const Table& table, std::wstring_view moniker) {
+  // about, and their entries never move. A table that changes otherwise
+  // calls reset().
+  std::pair<iterator, iterator> equal_range(const Table& table, view moniker) {
     if (&table != indexed_ || table.size() != indexed_size_) build(table);
-    const std::size_t hash = std::hash<std::wstring_view>()(moniker);
+    const std::size_t hash = std::hash<view>()(moniker);
     for (std::size_t i = hash & mask_;; i = (i + 1) & mask_) {
       const slot& s = slots_[i];
       if (s.entries == 0) return {table.end(), table.end()};
-      if (s.hash == static_cast<std::uint32_t>(hash) && std::wstring_view(s.first->first) == moniker) {
+      if (s.hash == static_cast<std::uint32_t>(hash) && Key()(*s.first) == moniker) {
         return {s.first, std::next(s.first, s.entries)};
       }
     }
+  }
+
+  // Forgets the index; the next call builds it again.
+  void reset() {
+    slots_ = {};
+    indexed_ = nullptr;
   }
 
  private:
@@ -49,20 +69,25 @@ class moniker_index {
   };
 
   void build(const Table& table) {
+    // Keys that the table's order holds equivalent are equal texts.
+    const auto run_end = [&table](iterator first) {
+      iterator end = std::next(first);
+      while (end != table.end() && Key()(*end) == Key()(*first)) ++end;
+      return end;
+    };
+    std::size_t monikers = 0;
+    for (iterator first = table.begin(); first != table.end(); first = run_end(first)) ++monikers;
     // At most half of the slots are used, so that probes stay short.
     std::size_t capacity = 16;
-    while (capacity < 2 * table.size()) capacity *= 2;
+    while (capacity < 2 * monikers) capacity *= 2;
     slots_.assign(capacity, slot{});
     mask_ = capacity - 1;
     for (iterator first = table.begin(); first != table.end();) {
-      // Keys that the table's order holds equivalent are equal texts.
-      iterator end = std::next(first);
-      std::uint32_t entries = 1;
-      for (; end != table.end() && end->first == first->first; ++end) ++entries;
-      const std::size_t hash = std::hash<std::wstring_view>()(first->first);
+      const iterator end = run_end(first);
+      const std::size_t hash = std::hash<view>()(Key()(*first));
       std::size_t i = hash & mask_;
       while (slots_[i].entries != 0) i = (i + 1) & mask_;
-      slots_[i] = {first, entries, static_cast<std::uint32_t>(hash)};
+      slots_[i] = {first, static_cast<std::uint32_t>(std::distance(first, end)), static_cast<std::uint32_t>(hash)};
       first = end;
     }
     indexed_ = &table;

@@ -52,7 +52,7 @@ void integrity_report::verify() {
   check_shared_antennas(antenna_satellites,
                         [](const auto& a, const auto& b) { return a.first == b.first; });
   check_device_rf_chains(rf_devices.begin(), rf_devices.end(),
-                         [](const auto& a, const auto& b) { return a.first == b.first; });
+                         [](const auto& a, const auto& b) { return a.moniker == b.moniker; });
   check_site_inbands();
   check_managed_device_map();
   check_allocation_spaces();

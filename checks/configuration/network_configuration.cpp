@@ -133,24 +133,11 @@ void read_satellite(integrity_report& report, registry::raw_key satellite, std::
   }
 }
 
-// Device monikers and their places in the order read, entered into
-// rf_devices once all are read (see enter_device_places).
-using device_places = std::vector<std::pair<std::wstring, integrity_report::rf_device_path>>;
-
-// Enters the places into the table in moniker order, so that each one goes
-// to the end of the tree without a search; the sort is stable, so that the
-// places of one moniker keep the order in which they were read, as one
-// insertion after another would keep them.
-void enter_device_places(integrity_report::rf_device_table& table, device_places& places) {
-  std::stable_sort(places.begin(), places.end(),
-                   [](const auto& a, const auto& b) { return integrity_report::moniker_less()(a.first, b.first); });
-  for (auto& [moniker, path] : places) table.emplace_hint(table.end(), std::move(moniker), path);
-  places.clear();
-}
-
 // Keeps a moniker read at `path`, or reports it when it is not a plain
-// string.
-void read_moniker(integrity_report& report, device_places& places, text_value moniker,
+// string. The monikers are appended to rf_devices in the order read and put
+// in moniker order once all are read, so that the places of one moniker
+// keep the order in which they were read.
+void read_moniker(integrity_report& report, text_value moniker,
                   const integrity_report::rf_device_path& path) {
   if (moniker.type != registry::reg_sz) {
     report.add_problem(L"A corrupt device moniker was found in the " +
@@ -160,12 +147,12 @@ void read_moniker(integrity_report& report, device_places& places, text_value mo
                        report.satellite_label(path.satellite_id) + L"'");
     return;
   }
-  places.emplace_back(std::move(moniker.text), path);
+  report.rf_devices.append(moniker.text, path);
 }
 
 // Reads the up-converters and their modulators, or the down-converters and
 // their demodulators, of one antenna.
-void read_converters(integrity_report& report, device_places& places, registry::raw_key antenna,
+void read_converters(integrity_report& report, registry::raw_key antenna,
                      std::int64_t satellite_id, std::int64_t antenna_id, bool up_converter) {
   registry::key_handle converters = open_if_present(antenna, up_converter ? L"UpConverters" : L"DownConverters");
   if (!converters) return;
@@ -175,19 +162,19 @@ void read_converters(integrity_report& report, device_places& places, registry::
     registry::key_handle devices = open_if_present(converter.get(), up_converter ? L"Modulators" : L"Demodulators");
     if (!devices) return;
     for_each_text_value(devices.get(), moniker_bytes,
-                        [&](text_value moniker) { read_moniker(report, places, std::move(moniker), path); });
+                        [&](text_value moniker) { read_moniker(report, std::move(moniker), path); });
   });
 }
 
-void read_antenna(integrity_report& report, device_places& places, registry::raw_key antenna,
+void read_antenna(integrity_report& report, registry::raw_key antenna,
                   std::int64_t satellite_id, const std::wstring& satellite_name, const std::wstring& antenna_name) {
   const std::int64_t antenna_id = key_number32(antenna_name);
   report.antenna_names.emplace(antenna_id, read_text(antenna, L"Name", antenna_name_bytes).text);
   report.antenna_satellites.emplace(antenna_id, satellite_id);
   report.antenna_keys.emplace(antenna_id,
                               std::pair(satellite_id, integrity_report::antenna_key_names{satellite_name, antenna_name}));
-  read_converters(report, places, antenna, satellite_id, antenna_id, true);
-  read_converters(report, places, antenna, satellite_id, antenna_id, false);
+  read_converters(report, antenna, satellite_id, antenna_id, true);
+  read_converters(report, antenna, satellite_id, antenna_id, false);
 }
 
 }  // namespace
@@ -195,7 +182,6 @@ void read_antenna(integrity_report& report, device_places& places, registry::raw
 void integrity_report::load_network_configuration(win32::registry::raw_key installation_key) {
   registry::key_handle satellites = open_if_present(installation_key, L"Bandwidth\\Satellites");
   if (!satellites) return;
-  device_places places;
   for_each_subkey(satellites.get(), [&](const std::wstring& satellite_name) {
     registry::key_handle satellite = registry::open_key(satellites.get(), satellite_name, registry::generic_read);
     const std::int64_t satellite_id = key_number64(satellite_name);
@@ -205,10 +191,10 @@ void integrity_report::load_network_configuration(win32::registry::raw_key insta
     if (!antennas) return;
     for_each_subkey(antennas.get(), [&](const std::wstring& antenna_name) {
       registry::key_handle antenna = registry::open_key(antennas.get(), antenna_name, registry::generic_read);
-      read_antenna(*this, places, antenna.get(), satellite_id, satellite_name, antenna_name);
+      read_antenna(*this, antenna.get(), satellite_id, satellite_name, antenna_name);
     });
   });
-  enter_device_places(rf_devices, places);
+  rf_devices.order();
 }
 
 void integrity_report::load_inband_properties(win32::registry::raw_key installation_key) {

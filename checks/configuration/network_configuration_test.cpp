@@ -51,8 +51,9 @@ using rf_path = integrity_report::rf_device_path;
 
 std::vector<std::pair<std::wstring, std::vector<std::int64_t>>> rf_entries(const integrity_report& report) {
   std::vector<std::pair<std::wstring, std::vector<std::int64_t>>> entries;
-  for (const auto& [moniker, path] : report.rf_devices) {
-    entries.push_back({moniker, {path.satellite_id, path.antenna_id, path.up_converter ? 1 : 0, path.converter_id}});
+  for (const auto& device : report.rf_devices) {
+    const rf_path& path = device.path;
+    entries.push_back({device.wide_moniker(), {path.satellite_id, path.antenna_id, path.up_converter ? 1 : 0, path.converter_id}});
   }
   return entries;
 }

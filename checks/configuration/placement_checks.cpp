@@ -67,10 +67,11 @@ void integrity_report::check_device_rf_chains(rf_device_table::const_iterator fi
   using iterator = rf_device_table::const_iterator;
   for_each_duplicate_run<iterator>(first, end, same_moniker, [this](iterator run, iterator run_end) {
     // Listings under several converters of one antenna are one RF chain.
-    const std::int64_t antenna_id = run->second.antenna_id;
+    const std::int64_t antenna_id = run->path.antenna_id;
     for (iterator i = std::next(run); i != run_end; ++i) {
-      if (i->second.antenna_id != antenna_id) {
-        add_problem(L"The device with the moniker '" + run->first + L"' is associated with multiple RF chains.");
+      if (i->path.antenna_id != antenna_id) {
+        add_problem(L"The device with the moniker '" + run->wide_moniker() +
+                    L"' is associated with multiple RF chains.");
         return;
       }
     }

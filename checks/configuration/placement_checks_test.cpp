@@ -17,7 +17,7 @@ bool same_antenna(const integrity_report::antenna_satellite_table::value_type& a
 }
 bool same_moniker(const integrity_report::rf_device_table::value_type& a,
                   const integrity_report::rf_device_table::value_type& b) {
-  return a.first == b.first;
+  return a.moniker == b.moniker;
 }
 
 void check_antennas(integrity_report& report) { report.check_shared_antennas(report.antenna_satellites, same_antenna); }

@@ -65,9 +65,9 @@ void integrity_report::check_allocatable_devices() {
     if (device == rf_devices.end()) {
       description = L"The allocatable device '" + moniker + L"' is no longer associated with an allocation space.";
     } else {
-      const auto satellite_space = satellite_allocation_spaces.lower_bound(device->second.satellite_id);
+      const auto satellite_space = satellite_allocation_spaces.lower_bound(device->path.satellite_id);
       const std::int64_t device_space =
-          satellite_space != satellite_allocation_spaces.end() && satellite_space->first == device->second.satellite_id
+          satellite_space != satellite_allocation_spaces.end() && satellite_space->first == device->path.satellite_id
               ? satellite_space->second
               : -1;
       if (device_space != space) {

@@ -77,7 +77,7 @@ void integrity_report::check_inband_states() {
       const auto entries = std::distance(first, end);
       if (entries == 1) {
         placed[role] = true;
-        satellites[role] = first->second.satellite_id;
+        satellites[role] = first->path.satellite_id;
         if (!one_satellite) one_satellite = satellites[role];
         several_satellites = several_satellites || *one_satellite != satellites[role];
       } else if (entries == 0) {

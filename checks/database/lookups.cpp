@@ -26,7 +26,7 @@ const std::int64_t* first_allocation_space(const std::multimap<std::int64_t, std
 
 std::pair<integrity_report::rf_device_table::const_iterator, integrity_report::rf_device_table::const_iterator>
 integrity_report::rf_device_entries(std::wstring_view moniker) const {
-  return rf_device_index.equal_range(rf_devices, moniker);
+  return rf_devices.equal_range(moniker);
 }
 
 integrity_report::moniker_lookup integrity_report::managed_device_moniker(std::int64_t id, bool must_exist) {
@@ -41,7 +41,7 @@ integrity_report::moniker_lookup integrity_report::managed_device_moniker(std::i
 bool integrity_report::device_on_allocation_space(std::wstring_view moniker, std::int64_t allocation_space) const {
   auto [first, end] = rf_device_entries(moniker);
   for (auto device = first; device != end; ++device) {
-    const std::int64_t* space = first_allocation_space(satellite_allocation_spaces, device->second.satellite_id);
+    const std::int64_t* space = first_allocation_space(satellite_allocation_spaces, device->path.satellite_id);
     if (space != nullptr && *space == allocation_space) return true;
   }
   return false;
@@ -53,7 +53,7 @@ std::vector<std::int64_t> integrity_report::device_allocation_spaces(std::int64_
   std::vector<std::int64_t> spaces;
   spaces.reserve(static_cast<std::size_t>(std::distance(first, end)));
   for (auto device = first; device != end; ++device) {
-    const std::int64_t* space = first_allocation_space(satellite_allocation_spaces, device->second.satellite_id);
+    const std::int64_t* space = first_allocation_space(satellite_allocation_spaces, device->path.satellite_id);
     if (space != nullptr) spaces.push_back(*space);
   }
   return spaces;
@@ -62,9 +62,9 @@ std::vector<std::int64_t> integrity_report::device_allocation_spaces(std::int64_
 std::int64_t integrity_report::device_antenna(std::wstring_view moniker) const {
   auto [first, end] = rf_device_entries(moniker);
   if (first == end) return -1;
-  const std::int64_t antenna = first->second.antenna_id;
+  const std::int64_t antenna = first->path.antenna_id;
   for (auto device = first; device != end; ++device) {
-    if (device->second.antenna_id != antenna) return -1;
+    if (device->path.antenna_id != antenna) return -1;
   }
   return antenna;
 }

@@ -1,0 +1,105 @@
+#include "report/rf_device_table.h"
+
+#include <algorithm>
+#include <array>
+#include <stdexcept>
+
+#include "platform/text/unicode.h"
+
+namespace netkeep {
+namespace {
+
+// Writes the UTF-16 code units of `text` from `out` on, which has room for
+// twice as many units as the text has characters; returns the end.
+char16_t* write_utf16(std::wstring_view text, char16_t* out) {
+  for (const wchar_t w : text) {
+    char32_t c = static_cast<char32_t>(w);
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      *out++ = static_cast<char16_t>(0xD800 + (c >> 10));
+      *out++ = static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+    } else {
+      *out++ = static_cast<char16_t>(c);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::wstring rf_device::wide_moniker() const { return text::from_utf16(moniker); }
+
+std::u16string_view rf_device_table::keep(std::wstring_view moniker) {
+  const std::size_t most = 2 * moniker.size();
+  if (room_ < most) {
+    const std::size_t size = std::max(block_units, most);
+    blocks_.push_back(std::make_unique_for_overwrite<char16_t[]>(size));
+    next_ = blocks_.back().get();
+    room_ = size;
+  }
+  char16_t* const start = next_;
+  next_ = write_utf16(moniker, start);
+  room_ -= static_cast<std::size_t>(next_ - start);
+  return {start, static_cast<std::size_t>(next_ - start)};
+}
+
+void rf_device_table::append(std::wstring_view moniker, const rf_device_path& path) {
+  const std::u16string_view kept = keep(moniker);
+  if (!entries_.empty() && kept < entries_.back().moniker) ordered_ = false;
+  entries_.push_back({kept, path});
+  index_.reset();
+}
+
+void rf_device_table::emplace(std::wstring_view moniker, const rf_device_path& path) {
+  const bool was_ordered = ordered_;
+  append(moniker, path);
+  if (!was_ordered || ordered_) return;
+  // The new entry goes after the entries of monikers up to its own.
+  const auto last = std::prev(entries_.end());
+  const auto place = std::upper_bound(entries_.begin(), last, *last,
+                                      [](const rf_device& a, const rf_device& b) { return a.moniker < b.moniker; });
+  std::rotate(place, last, entries_.end());
+  ordered_ = true;
+}
+
+void rf_device_table::order() {
+  if (ordered_) return;
+  // u16string_view compares code units: the UTF-16 order of monikers.
+  std::stable_sort(entries_.begin(), entries_.end(),
+                   [](const rf_device& a, const rf_device& b) { return a.moniker < b.moniker; });
+  ordered_ = true;
+  index_.reset();
+}
+
+std::pair<rf_device_table::const_iterator, rf_device_table::const_iterator> rf_device_table::equal_range(
+    std::u16string_view moniker) const {
+  if (!ordered_) throw std::logic_error("rf_device_table: look-up before order()");
+  return index_.equal_range(entries_, moniker);
+}
+
+std::pair<rf_device_table::const_iterator, rf_device_table::const_iterator> rf_device_table::equal_range(
+    std::wstring_view moniker) const {
+  // Most monikers fit the buffer on the stack: no allocation per look-up.
+  std::array<char16_t, 256> buffer;
+  if (2 * moniker.size() <= buffer.size()) {
+    const char16_t* const end = write_utf16(moniker, buffer.data());
+    return equal_range(std::u16string_view(buffer.data(), static_cast<std::size_t>(end - buffer.data())));
+  }
+  return equal_range(std::u16string_view(text::to_utf16(moniker)));
+}
+
+std::size_t rf_device_table::count(std::wstring_view moniker) const {
+  const auto [first, end] = equal_range(moniker);
+  return static_cast<std::size_t>(end - first);
+}
+
+void rf_device_table::clear() {
+  index_.reset();
+  entries_.clear();
+  blocks_.clear();
+  next_ = nullptr;
+  room_ = 0;
+  ordered_ = true;
+}
+
+}  // namespace netkeep
