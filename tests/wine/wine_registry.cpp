@@ -107,7 +107,7 @@ void load(const std::wstring& file) {
   const registry::key_node* software_node = only_child(*root, software);
   const registry::key_node* corvanta_node = software_node != nullptr ? only_child(*software_node, corvanta) : nullptr;
   delete_corvanta();
-  if (corvanta_node != nullptr) create_tree(*corvanta_node, std::wstring(software) + L"\\" + std::wstring(corvanta_node->name));
+  if (corvanta_node != nullptr) create_tree(*corvanta_node, std::wstring(software) + L"\\" + corvanta_node->name().str());
   registry::flush_key(registry::local_machine());
 }
 
