@@ -252,7 +252,7 @@ std::uint32_t enum_value(raw_key key, std::uint32_t index, std::wstring& name, s
   return enumeration(key, key_query_value, [&](const key_node& node) {
     std::uint32_t result;
     if (const value_entry* found = state().operations.enum_value(node, index, name_buffer_chars, result)) {
-      name = found->name;
+      found->name().copy_to(name);
     }
     return result;
   });

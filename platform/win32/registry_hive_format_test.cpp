@@ -20,7 +20,7 @@ key_node& add_key(key_node& parent, const std::wstring& name) {
 }
 
 void add_value(key_node& key, const std::wstring& name, std::uint32_t type, const std::string& data) {
-  key.values.set(name, fold_name(name), type, data);
+  key.set_value(name, fold_name(name), type, data);
 }
 
 const key_node& key_at(const key_node& root, std::initializer_list<const wchar_t*> path) {
@@ -37,8 +37,8 @@ std::string describe_values(const key_node& key) {
   std::string out;
   for (std::size_t i = 0; i < key.values.size(); ++i) {
     const value_entry& value = key.values.at(i);
-    out += netkeep::text::to_utf8(value.name) + "=" + std::to_string(value.type) + ":";
-    for (unsigned char byte : value.data) out += "0123456789abcdef"[byte >> 4], out += "0123456789abcdef"[byte & 15];
+    out += netkeep::text::to_utf8(value.name().str()) + "=" + std::to_string(value.type()) + ":";
+    for (unsigned char byte : value.data()) out += "0123456789abcdef"[byte >> 4], out += "0123456789abcdef"[byte & 15];
     out += " ";
   }
   return out;
@@ -46,7 +46,7 @@ std::string describe_values(const key_node& key) {
 
 std::string subkey_names(const key_node& key) {
   std::string out;
-  for (std::size_t i = 0; i < key.children.size(); ++i) out += netkeep::text::to_utf8(key.children.at(i).name) + " ";
+  for (std::size_t i = 0; i < key.children.size(); ++i) out += netkeep::text::to_utf8(key.children.at(i).name().str()) + " ";
   return out;
 }
 

@@ -185,12 +185,12 @@ class hive_parser {
   // Identifies a subkey while loading, before the subkey lists are sorted.
   struct child_ref {
     const key_node* parent;
-    std::u16string_view folded;
+    std::u16string folded;
     bool operator==(const child_ref&) const = default;
   };
   struct child_ref_hash {
     std::size_t operator()(const child_ref& ref) const {
-      return std::hash<const void*>()(ref.parent) * 31 + std::hash<std::u16string_view>()(ref.folded);
+      return std::hash<const void*>()(ref.parent) * 31 + std::hash<std::u16string>()(ref.folded);
     }
   };
 
@@ -234,14 +234,18 @@ class hive_parser {
     key_node* key = root_.get();
     for (std::size_t i = 1; i < names.size() && key != nullptr; ++i) {
       const std::wstring_view name = names[i];
-      if (i <= same_names || (i <= path_.size() && folds_to(name, path_[i - 1]->folded))) {
+      if (i <= same_names) {
+        key = path_[i - 1];
+        continue;
+      }
+      fold_name(name, folded_);
+      if (i <= path_.size() && path_[i - 1]->name().folded_equals(folded_)) {
         key = path_[i - 1];
         continue;
       }
       if (name.empty()) fail("empty key name");
       if (!netkeep::text::utf16_length_at_most(name, max_key_name_length)) fail("key name longer than 255 characters");
       if (!is_storable_name(name)) fail("key name with characters that cannot be stored");
-      fold_name(name, folded_);
       path_.resize(i - 1);
       key = deletion ? find_child(*key, folded_) : &child(*key, name, folded_);
       if (key != nullptr) path_.push_back(key);
@@ -261,13 +265,13 @@ class hive_parser {
       key_node* found = parent.children.find(folded);
       return found != nullptr && !found->deleted ? found : nullptr;
     }
-    auto found = children_.find({&parent, folded});
+    auto found = children_.find({&parent, std::u16string(folded)});
     return found == children_.end() ? nullptr : found->second;
   }
 
   key_node& child(key_node& parent, std::wstring_view name, std::u16string_view folded) {
     const child_list& siblings = parent.children;
-    const bool in_order = siblings.size() == 0 || siblings.at(siblings.size() - 1).folded < folded;
+    const bool in_order = siblings.size() == 0 || siblings.at(siblings.size() - 1).name().compare_folded(folded) < 0;
     // A subkey after the last one of a list in order is new: no search.
     if (!in_order || unordered_.contains(&parent)) {
       if (key_node* existing = find_child(parent, folded)) return *existing;
@@ -275,14 +279,14 @@ class hive_parser {
     if (!in_order && unordered_.insert(&parent).second) {
       for (std::size_t i = 0; i < siblings.size(); ++i) {
         key_node& sibling = siblings.at(i);
-        if (!sibling.deleted) children_.emplace(child_ref{&parent, sibling.folded}, &sibling);
+        if (!sibling.deleted) children_.emplace(child_ref{&parent, sibling.name().folded()}, &sibling);
       }
     }
     key_node& added = parent.children.append_unsorted(
         std::make_unique<key_node>(name, folded, &parent));
     // Once a list came out of order it is looked up by hash only, so every
     // later subkey must be hashed too, in order or not.
-    if (unordered_.contains(&parent)) children_.emplace(child_ref{&parent, added.folded}, &added);
+    if (unordered_.contains(&parent)) children_.emplace(child_ref{&parent, std::u16string(folded)}, &added);
     return added;
   }
 
@@ -292,7 +296,7 @@ class hive_parser {
     if (&key != root_.get()) {
       key.deleted = true;
       any_deleted_ = true;
-      children_.erase({key.parent, key.folded});
+      children_.erase({key.parent(), key.name().folded()});
       return;
     }
     for (std::size_t i = 0; i < key.children.size(); ++i) delete_key(key.children.at(i));
@@ -336,7 +340,7 @@ class hive_parser {
     } else {
       fail("unrecognized value data");
     }
-    current_->values.set(name, folded_, type, data_);
+    current_->set_value(name, folded_, type, data_);
   }
 
   // Reads a quoted string with the escapes \\ and \" from the front of

@@ -17,17 +17,20 @@ constexpr char hex_digits[] = "0123456789abcdef";
 
 // Appends a name as UTF-8; with `escape`, backslashes and quotes get a
 // backslash in front.
-void append_name(std::string& out, std::wstring_view text, bool escape) {
-  // Mostly plain ASCII: copied in one go.
-  bool plain = true;
-  for (wchar_t c : text) plain &= c < 0x80 && (!escape || (c != L'\\' && c != L'"'));
-  if (plain) {
-    const std::size_t at = out.size();
-    out.resize(at + text.size());
-    std::copy(text.begin(), text.end(), out.begin() + static_cast<std::ptrdiff_t>(at));
-    return;
+void append_name(std::string& out, stored_name name, bool escape) {
+  // Mostly plain ASCII, held a byte a character: copied in one go.
+  if (const unsigned char* text = name.narrow()) {
+    bool plain = true;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+      const unsigned char c = text[i];
+      plain &= c < 0x80 && (!escape || (c != '\\' && c != '"'));
+    }
+    if (plain) {
+      out.append(reinterpret_cast<const char*>(text), name.size());
+      return;
+    }
   }
-  const std::string utf8 = netkeep::text::to_utf8(text);
+  const std::string utf8 = netkeep::text::to_utf8(name.str());
   if (!escape) {
     out += utf8;
     return;
@@ -116,33 +119,35 @@ void append_hex_bytes(std::string& out, std::size_t line_start, std::string_view
 
 void append_value(std::string& out, const value_entry& value) {
   const std::size_t line_start = out.size();
-  if (value.name.empty()) {
+  const std::uint32_t type = value.type();
+  const std::string_view data = value.data();
+  if (value.name().empty()) {
     out += '@';
   } else {
     out += '"';
-    append_name(out, value.name, true);
+    append_name(out, value.name(), true);
     out += '"';
   }
   out += '=';
-  if (value.type == reg_sz && append_clean_string(out, value.data)) {
+  if (type == reg_sz && append_clean_string(out, data)) {
     out += '\n';
     return;
   }
-  if (value.type == reg_dword && value.data.size() == 4) {
+  if (type == reg_dword && data.size() == 4) {
     std::uint32_t number = 0;
-    for (int i = 3; i >= 0; --i) number = (number << 8) | static_cast<unsigned char>(value.data[i]);
+    for (int i = 3; i >= 0; --i) number = (number << 8) | static_cast<unsigned char>(data[i]);
     out += "dword:";
     for (int shift = 28; shift >= 0; shift -= 4) out += hex_digits[(number >> shift) & 0xF];
     out += '\n';
     return;
   }
-  if (value.type == reg_binary) {
+  if (type == reg_binary) {
     out += "hex:";
   } else {
     out += "hex(";
     bool started = false;
     for (int shift = 28; shift >= 0; shift -= 4) {
-      const unsigned digit = (value.type >> shift) & 0xF;
+      const unsigned digit = (type >> shift) & 0xF;
       if (digit != 0 || started || shift == 0) {
         out += hex_digits[digit];
         started = true;
@@ -150,7 +155,7 @@ void append_value(std::string& out, const value_entry& value) {
     }
     out += "):";
   }
-  append_hex_bytes(out, line_start, value.data);
+  append_hex_bytes(out, line_start, data);
   out += '\n';
 }
 
@@ -163,14 +168,15 @@ std::size_t size_bound(const key_node& root) {
     if (depth > 0) {
       // Up to four bytes of UTF-8 per character.
       path_bound.resize(depth);
-      path_bound.push_back(path_bound[depth - 1] + 1 + 4 * key.name.size());
+      path_bound.push_back(path_bound[depth - 1] + 1 + 4 * key.name().size());
     }
     bound += path_bound.back() + 4;
     for (std::size_t i = 0; i < key.values.size(); ++i) {
       const value_entry& value = key.values.at(i);
       // An escaped name and hex data with line breaks (3 bytes a data byte
       // and 4 a break, which come every 24 bytes or sooner).
-      bound += 8 * value.name.size() + 3 * value.data.size() + 4 * (value.data.size() / 24 + 2) + 32;
+      const std::size_t data_size = value.data().size();
+      bound += 8 * value.name().size() + 3 * data_size + 4 * (data_size / 24 + 2) + 32;
     }
   });
   return bound;
@@ -192,7 +198,7 @@ std::string format_hive(const key_node& root) {
     } else {
       path.resize(ends[depth - 1]);
       path += '\\';
-      append_name(path, key.name, false);
+      append_name(path, key.name(), false);
     }
     ends.resize(depth);
     ends.push_back(path.size());

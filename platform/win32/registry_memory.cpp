@@ -175,7 +175,7 @@ std::uint32_t enum_value(raw_key key, std::uint32_t index, std::wstring& name, s
   return enumeration(key, key_query_value, [&](const key_use& use) {
     std::uint32_t result;
     if (const value_entry* found = use.tree().operations.enum_value(use.node(), index, name_buffer_chars, result)) {
-      name = found->name;
+      found->name().copy_to(name);
     }
     return result;
   });

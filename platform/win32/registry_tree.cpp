@@ -1,196 +1,293 @@
 #include "platform/win32/registry_tree.h"
 
 #include <algorithm>
-#include <cstdint>
+#include <vector>
 
 #include "platform/win32/registry_names.h"
 
 namespace win32::registry {
+namespace {
 
-// hive_storage
-
-void* hive_storage::allocate(std::size_t bytes, std::size_t alignment) {
-  // Large pieces get a block of their own, so that little room is wasted.
-  if (bytes > block_bytes / 8) return large_.emplace_back(std::make_unique_for_overwrite<unsigned char[]>(bytes)).get();
-  std::size_t padding = (alignment - reinterpret_cast<std::uintptr_t>(next_) % alignment) % alignment;
-  if (next_ == nullptr || padding + bytes > left_) {
-    next_ = blocks_.emplace_back(std::make_unique_for_overwrite<unsigned char[]>(block_bytes)).get();
-    left_ = block_bytes;
-    padding = 0;  // new[] aligns for every fundamental type
-  }
-  unsigned char* at = next_ + padding;
-  next_ = at + bytes;
-  left_ -= padding + bytes;
-  return at;
+template <class T>
+std::uintptr_t tagged(T* block) {
+  return reinterpret_cast<std::uintptr_t>(block) | 1;
 }
 
-template <class Char>
-const Char* hive_storage::copy(const Char* text, std::size_t count) {
-  // Empty views still point somewhere: their data may be handed to memcpy.
-  static constexpr Char empty[1] = {};
-  if (count == 0) return empty;
-  auto* at = static_cast<Char*>(allocate(count * sizeof(Char), alignof(Char)));
-  std::copy(text, text + count, at);
-  return at;
-}
-
-template const wchar_t* hive_storage::copy(const wchar_t*, std::size_t);
-template const char16_t* hive_storage::copy(const char16_t*, std::size_t);
-template const char* hive_storage::copy(const char*, std::size_t);
+}  // namespace
 
 // value_list
 
-void value_list::rebuild_index() const {
-  std::size_t slots = 64;
-  while (slots < 2 * entries_.size() + 2) slots *= 2;
-  if (index_ == nullptr) index_ = std::make_unique<std::vector<std::uint32_t>>();
-  index_->assign(slots, 0);
-  for (std::size_t i = 0; i < entries_.size(); ++i) index_entry(i);
+// The values of a key with more than one. The hash index holds positions
+// only (the names stay in the entries), so it costs four bytes a slot:
+// open addressing by the hash of the folded name, position + 1 per used
+// slot, 0 for a free one, at most half the slots used. It is only built for
+// lists above index_threshold, and rebuilt lazily after an erase shifts the
+// positions (empty until then).
+struct value_list::many {
+  std::vector<const value_entry*> entries;
+  mutable std::vector<std::uint32_t> index;
+
+  void rebuild_index() const {
+    std::size_t slots = 64;
+    while (slots < 2 * entries.size() + 2) slots *= 2;
+    index.assign(slots, 0);
+    for (std::size_t i = 0; i < entries.size(); ++i) index_entry(i);
+  }
+
+  void index_entry(std::size_t position) const {
+    const std::size_t mask = index.size() - 1;
+    std::size_t slot = entries[position]->name().folded_hash() & mask;
+    while (index[slot] != 0) slot = (slot + 1) & mask;
+    index[slot] = static_cast<std::uint32_t>(position + 1);
+  }
+};
+
+value_list::many* value_list::as_many() const {
+  return (bits_ & 1) != 0 ? reinterpret_cast<many*>(bits_ & ~std::uintptr_t{1}) : nullptr;
 }
 
-void value_list::index_entry(std::size_t position) const {
-  std::vector<std::uint32_t>& index = *index_;
-  const std::size_t mask = index.size() - 1;
-  std::size_t slot = std::hash<std::u16string_view>()(entries_[position].folded) & mask;
-  while (index[slot] != 0) slot = (slot + 1) & mask;
-  index[slot] = static_cast<std::uint32_t>(position + 1);
+std::size_t value_list::size() const {
+  if (const many* block = as_many()) return block->entries.size();
+  return bits_ == 0 ? 0 : 1;
+}
+
+const value_entry& value_list::at(std::size_t index) const {
+  if (const many* block = as_many()) return *block->entries[index];
+  return *reinterpret_cast<const value_entry*>(bits_);
 }
 
 std::size_t value_list::position(std::u16string_view folded) const {
-  if (entries_.size() <= index_threshold) {
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-      if (entries_[i].folded == folded) return i;
+  const many* block = as_many();
+  if (block == nullptr) return bits_ != 0 && at(0).name().folded_equals(folded) ? 0 : size();
+  const std::vector<const value_entry*>& entries = block->entries;
+  if (entries.size() <= index_threshold) {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      if (entries[i]->name().folded_equals(folded)) return i;
     }
-    return entries_.size();
+    return entries.size();
   }
-  if (index_ == nullptr) rebuild_index();
-  const std::vector<std::uint32_t>& index = *index_;
+  if (block->index.empty()) block->rebuild_index();
+  const std::vector<std::uint32_t>& index = block->index;
   const std::size_t mask = index.size() - 1;
-  for (std::size_t slot = std::hash<std::u16string_view>()(folded) & mask; index[slot] != 0;
-       slot = (slot + 1) & mask) {
+  for (std::size_t slot = stored_name::folded_hash(folded) & mask; index[slot] != 0; slot = (slot + 1) & mask) {
     const std::size_t at = index[slot] - 1;
-    if (entries_[at].folded == folded) return at;
+    if (entries[at]->name().folded_equals(folded)) return at;
   }
-  return entries_.size();
+  return entries.size();
 }
 
 const value_entry* value_list::find(std::u16string_view folded) const {
   const std::size_t at = position(folded);
-  return at == entries_.size() ? nullptr : &entries_[at];
+  return at == size() ? nullptr : &this->at(at);
 }
 
-void value_list::set(std::wstring_view name, std::u16string_view folded, std::uint32_t type,
+void value_list::set(hive_storage& storage, std::wstring_view name, std::u16string_view folded, std::uint32_t type,
                      std::string_view data) {
   const std::size_t at = position(folded);
-  if (at != entries_.size()) {
-    entries_[at].type = type;
-    entries_[at].data = storage_->store(data);
+  if (at == size()) return put_new(storage.store_value(storage.store_name(name, folded), type, data));
+  const value_entry* replaced = storage.store_value(this->at(at).name(), type, data);
+  if (many* block = as_many()) {
+    block->entries[at] = replaced;  // same name, so the index stays right
+  } else {
+    bits_ = reinterpret_cast<std::uintptr_t>(replaced);
+  }
+}
+
+void value_list::put_new(const value_entry* value) {
+  if (bits_ == 0) {
+    bits_ = reinterpret_cast<std::uintptr_t>(value);
     return;
   }
-  entries_.push_back({storage_->store(name), storage_->store(folded), type, storage_->store(data)});
-  if (index_ == nullptr) return;
-  if (2 * entries_.size() + 2 > index_->size()) {
-    rebuild_index();
+  many* block = as_many();
+  if (block == nullptr) {
+    block = new many{{&at(0)}, {}};
+    bits_ = tagged(block);
+  }
+  block->entries.push_back(value);
+  if (block->index.empty()) return;
+  if (2 * block->entries.size() + 2 > block->index.size()) {
+    block->rebuild_index();
   } else {
-    index_entry(entries_.size() - 1);
+    block->index_entry(block->entries.size() - 1);
   }
 }
 
 bool value_list::erase(std::u16string_view folded) {
   const std::size_t at = position(folded);
-  if (at == entries_.size()) return false;
-  entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(at));
-  index_.reset();
+  if (at == size()) return false;
+  many* block = as_many();
+  if (block == nullptr) {
+    bits_ = 0;
+    return true;
+  }
+  block->entries.erase(block->entries.begin() + static_cast<std::ptrdiff_t>(at));
+  block->index.clear();
+  if (block->entries.size() == 1) {
+    const value_entry* last = block->entries.front();
+    delete block;
+    bits_ = reinterpret_cast<std::uintptr_t>(last);
+  }
   return true;
 }
 
 void value_list::clear() {
-  entries_.clear();
-  index_.reset();
+  delete as_many();
+  bits_ = 0;
 }
 
 // child_list
 
-child_list::child_list() = default;
-child_list::~child_list() = default;
-child_list::child_list(child_list&&) noexcept = default;
-child_list& child_list::operator=(child_list&&) noexcept = default;
+struct child_list::many {
+  std::vector<std::unique_ptr<key_node>> nodes;
+  std::size_t first = 0;  // nodes[0, first) were removed and are null
+};
 
-std::size_t child_list::size() const { return nodes_.size() - first_; }
+child_list::many* child_list::as_many() const {
+  return (bits_ & 1) != 0 ? reinterpret_cast<many*>(bits_ & ~std::uintptr_t{1}) : nullptr;
+}
 
-key_node& child_list::at(std::size_t index) const { return *nodes_[first_ + index]; }
+key_node* child_list::as_one() const { return (bits_ & 1) != 0 ? nullptr : reinterpret_cast<key_node*>(bits_); }
 
-std::size_t child_list::lower_bound(std::u16string_view folded) const {
-  auto found = std::lower_bound(nodes_.begin() + static_cast<std::ptrdiff_t>(first_), nodes_.end(), folded,
-                                [](const std::unique_ptr<key_node>& node, std::u16string_view name) {
-                                  return std::u16string_view(node->folded) < name;
+child_list::many& child_list::make_many() {
+  if (many* block = as_many()) return *block;
+  auto block = std::make_unique<many>();
+  if (key_node* one = as_one()) block->nodes.emplace_back(one);
+  bits_ = tagged(block.get());
+  return *block.release();
+}
+
+std::size_t child_list::size() const {
+  if (const many* block = as_many()) return block->nodes.size() - block->first;
+  return bits_ == 0 ? 0 : 1;
+}
+
+key_node& child_list::at(std::size_t index) const {
+  if (const many* block = as_many()) return *block->nodes[block->first + index];
+  return *as_one();
+}
+
+template <class Folded>
+std::size_t child_list::lower_bound(const Folded& folded) const {
+  const many& block = *as_many();
+  auto found = std::lower_bound(block.nodes.begin() + static_cast<std::ptrdiff_t>(block.first), block.nodes.end(),
+                                folded, [](const std::unique_ptr<key_node>& node, const Folded& name) {
+                                  return node->name().compare_folded(name) < 0;
                                 });
-  return static_cast<std::size_t>(found - nodes_.begin());
+  return static_cast<std::size_t>(found - block.nodes.begin());
 }
 
 key_node* child_list::find(std::u16string_view folded) const {
+  const many* block = as_many();
+  if (block == nullptr) {
+    key_node* one = as_one();
+    return one != nullptr && one->name().folded_equals(folded) ? one : nullptr;
+  }
   const std::size_t at = lower_bound(folded);
-  if (at == nodes_.size() || nodes_[at]->folded != folded) return nullptr;
-  return nodes_[at].get();
+  if (at == block->nodes.size() || !block->nodes[at]->name().folded_equals(folded)) return nullptr;
+  return block->nodes[at].get();
 }
 
 key_node& child_list::insert(std::unique_ptr<key_node> child) {
-  const std::size_t at = lower_bound(child->folded);
-  if (at == first_ && first_ > 0) {
-    // Room left by removals at the front.
-    nodes_[--first_] = std::move(child);
-    return *nodes_[first_];
+  if (bits_ == 0) {
+    bits_ = reinterpret_cast<std::uintptr_t>(child.get());
+    return *child.release();
   }
-  return **nodes_.insert(nodes_.begin() + static_cast<std::ptrdiff_t>(at), std::move(child));
+  many& block = make_many();
+  const std::size_t at = lower_bound(child->name());
+  if (at == block.first && block.first > 0) {
+    // Room left by removals at the front.
+    block.nodes[--block.first] = std::move(child);
+    return *block.nodes[block.first];
+  }
+  return **block.nodes.insert(block.nodes.begin() + static_cast<std::ptrdiff_t>(at), std::move(child));
 }
 
 std::unique_ptr<key_node> child_list::remove(std::u16string_view folded) {
-  const std::size_t at = lower_bound(folded);
-  if (at == nodes_.size() || nodes_[at]->folded != folded) return nullptr;
-  std::unique_ptr<key_node> child = std::move(nodes_[at]);
-  if (at == first_) {
-    ++first_;
+  key_node* found = find(folded);
+  if (found == nullptr) return nullptr;
+  std::unique_ptr<key_node> child;
+  if (many* block = as_many()) {
+    const std::size_t at = lower_bound(folded);
+    child = std::move(block->nodes[at]);
+    if (at == block->first) {
+      ++block->first;
+    } else {
+      block->nodes.erase(block->nodes.begin() + static_cast<std::ptrdiff_t>(at));
+    }
+    if (block->first == block->nodes.size()) clear();
   } else {
-    nodes_.erase(nodes_.begin() + static_cast<std::ptrdiff_t>(at));
+    child.reset(found);
+    bits_ = 0;
   }
-  if (first_ == nodes_.size()) {
-    std::vector<std::unique_ptr<key_node>>().swap(nodes_);
-    first_ = 0;
-  }
+  child->detach();
   return child;
 }
 
 key_node& child_list::append_unsorted(std::unique_ptr<key_node> child) {
-  nodes_.push_back(std::move(child));
-  return *nodes_.back();
+  if (bits_ == 0) return insert(std::move(child));
+  many& block = make_many();
+  block.nodes.push_back(std::move(child));
+  return *block.nodes.back();
 }
 
 void child_list::sort_dropping_deleted() {
-  std::erase_if(nodes_, [](const std::unique_ptr<key_node>& node) { return node == nullptr || node->deleted; });
-  first_ = 0;
+  many* block = as_many();
+  if (block == nullptr) {
+    if (key_node* one = as_one(); one != nullptr && one->deleted) clear();
+    return;
+  }
+  std::vector<std::unique_ptr<key_node>>& nodes = block->nodes;
+  std::erase_if(nodes, [](const std::unique_ptr<key_node>& node) { return node == nullptr || node->deleted; });
+  block->first = 0;
   auto by_name = [](const std::unique_ptr<key_node>& a, const std::unique_ptr<key_node>& b) {
-    return a->folded < b->folded;
+    return a->name().compare_folded(b->name()) < 0;
   };
   // Files written by this registry list subkeys in order already.
-  if (!std::is_sorted(nodes_.begin(), nodes_.end(), by_name)) std::sort(nodes_.begin(), nodes_.end(), by_name);
-  if (nodes_.empty()) {
-    std::vector<std::unique_ptr<key_node>>().swap(nodes_);
-  } else {
-    nodes_.shrink_to_fit();
+  if (!std::is_sorted(nodes.begin(), nodes.end(), by_name)) std::sort(nodes.begin(), nodes.end(), by_name);
+  if (nodes.size() > 1) {
+    nodes.shrink_to_fit();
+    return;
   }
+  key_node* one = nodes.empty() ? nullptr : nodes.front().release();
+  delete block;
+  bits_ = reinterpret_cast<std::uintptr_t>(one);
+}
+
+void child_list::clear() {
+  if (many* block = as_many()) {
+    delete block;
+  } else {
+    delete as_one();
+  }
+  bits_ = 0;
 }
 
 // key_node
 
-key_node::key_node() : storage(std::make_shared<hive_storage>()), values(*storage) {}
+key_node::key_node() : up_(tagged(hive_storage::create())) {}
 
 key_node::key_node(std::wstring_view name, key_node* parent) : key_node(name, fold_name(name), parent) {}
 
 key_node::key_node(std::wstring_view name, std::u16string_view folded, key_node* parent)
-    : storage(parent->storage),
-      name(storage->store(name)),
-      folded(storage->store(folded)),
-      parent(parent),
-      values(*storage) {}
+    : up_(reinterpret_cast<std::uintptr_t>(parent)), name_(parent->storage().store_name(name, folded)) {}
+
+key_node::~key_node() {
+  // The subkeys go first: the storage may end with this key's reference.
+  children.clear();
+  values.clear();
+  if (parent() == nullptr) storage().release();
+}
+
+hive_storage& key_node::storage() const {
+  const key_node* top = this;
+  while (key_node* up = top->parent()) top = up;
+  return *reinterpret_cast<hive_storage*>(top->up_ & ~std::uintptr_t{1});
+}
+
+void key_node::detach() {
+  hive_storage& shared = storage();
+  shared.add_reference();
+  up_ = tagged(&shared);
+}
 
 }  // namespace win32::registry

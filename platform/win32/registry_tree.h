@@ -4,74 +4,44 @@
 // are compared by their folded forms (registry_names.h). Nothing here checks
 // access rights or name rules; the registry operations do.
 //
-// The names and data of a tree live in one hive_storage that its keys share,
-// so that a large hive is built and freed without an allocation per name.
+// The names and data of a tree live in one hive_storage that its keys share
+// (registry_tree_storage.h); the keys themselves are kept small, since a
+// large hive has hundreds of thousands.
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
+
+#include "platform/win32/registry_tree_storage.h"
 
 namespace win32::registry {
 
 struct key_node;
 
-// Holds copies of names and data in large blocks, all freed together when the
-// storage ends. Nothing is freed before: data replaced during a session stay
-// until the session's tree is dropped.
-class hive_storage {
- public:
-  hive_storage() = default;
-  hive_storage(const hive_storage&) = delete;
-  hive_storage& operator=(const hive_storage&) = delete;
-
-  // Copies `text`; the view returned stays valid while the storage lives.
-  std::wstring_view store(std::wstring_view text) { return {copy(text.data(), text.size()), text.size()}; }
-  std::u16string_view store(std::u16string_view text) { return {copy(text.data(), text.size()), text.size()}; }
-  std::string_view store(std::string_view bytes) { return {copy(bytes.data(), bytes.size()), bytes.size()}; }
-
- private:
-  static constexpr std::size_t block_bytes = 64 * 1024;
-
-  template <class Char>
-  const Char* copy(const Char* text, std::size_t count);
-  void* allocate(std::size_t bytes, std::size_t alignment);
-
-  std::vector<std::unique_ptr<unsigned char[]>> blocks_;
-  std::vector<std::unique_ptr<unsigned char[]>> large_;  // one piece each
-  unsigned char* next_ = nullptr;  // free room in the last block
-  std::size_t left_ = 0;
-};
-
-// Names and data are views into the storage of the key's tree.
-struct value_entry {
-  std::wstring_view name;     // as first created
-  std::u16string_view folded; // fold_name(name)
-  std::uint32_t type = 0;
-  std::string_view data;
-};
-
 // The values of one key in creation order. Lookup by name is a scan for a
 // few values and a hash lookup for many, so that keys with very many values
-// load and query fast. The hash index holds positions only (the names stay
-// in the entries), so it costs four bytes a slot.
+// load and query fast. A key with one value holds it directly: only keys
+// with more have a block of their own.
 class value_list {
  public:
-  // Names and data are copied into `storage`, which must outlive the list.
-  explicit value_list(hive_storage& storage) : storage_(&storage) {}
+  value_list() = default;
+  ~value_list() { clear(); }
+  value_list(const value_list&) = delete;
+  value_list& operator=(const value_list&) = delete;
 
-  std::size_t size() const { return entries_.size(); }
-  const value_entry& at(std::size_t index) const { return entries_[index]; }
+  std::size_t size() const;
+  const value_entry& at(std::size_t index) const;
 
   // The value whose folded name is `folded`, or null.
   const value_entry* find(std::u16string_view folded) const;
 
   // Replaces the type and data of the value with the same folded name, which
-  // keeps its position and the case of its name, or appends a new value.
-  void set(std::wstring_view name, std::u16string_view folded, std::uint32_t type, std::string_view data);
+  // keeps its position and the case of its name, or appends a new value; the
+  // records are made in `storage`, the storage of the list's tree.
+  void set(hive_storage& storage, std::wstring_view name, std::u16string_view folded, std::uint32_t type,
+           std::string_view data);
 
   // Removes the value; false when there is none of that name.
   bool erase(std::u16string_view folded);
@@ -79,32 +49,27 @@ class value_list {
   void clear();
 
  private:
+  struct many;
   static constexpr std::size_t index_threshold = 16;
+
   std::size_t position(std::u16string_view folded) const;  // size() when absent
+  many* as_many() const;
+  void put_new(const value_entry* value);
 
-  void rebuild_index() const;
-  void index_entry(std::size_t position) const;
-
-  hive_storage* storage_;
-  std::vector<value_entry> entries_;
-  // Open addressing by the hash of the folded name: position + 1 per used
-  // slot, 0 for a free one; at most half the slots are used. Only kept for
-  // lists above index_threshold, and rebuilt lazily after an erase shifts
-  // the positions; null otherwise, so that the many keys with few values
-  // pay one pointer for it.
-  mutable std::unique_ptr<std::vector<std::uint32_t>> index_;
+  // Null, one value (low bit clear) or a `many` block (low bit set).
+  std::uintptr_t bits_ = 0;
 };
 
 // The subkeys of one key, sorted by folded name: enumeration by index and
 // removal at either end are O(1) (removal at the front, as deleting every
 // subkey does, only advances a start offset), lookup is a binary search.
-// Allocates nothing while empty, since most keys are leaves.
+// Allocates nothing for no subkey or one, since most keys have one or none.
 class child_list {
  public:
-  child_list();
-  ~child_list();
-  child_list(child_list&&) noexcept;
-  child_list& operator=(child_list&&) noexcept;
+  child_list() = default;
+  ~child_list() { clear(); }
+  child_list(const child_list&) = delete;
+  child_list& operator=(const child_list&) = delete;
 
   std::size_t size() const;
   key_node& at(std::size_t index) const;
@@ -112,11 +77,12 @@ class child_list {
   // The subkey whose folded name is `folded`, or null. Requires sorted order.
   key_node* find(std::u16string_view folded) const;
 
-  // Inserts at the sorted position; the name must not be present yet.
+  // Inserts at the sorted position; the name must not be present yet, and
+  // the child must have been made for the key that holds this list.
   key_node& insert(std::unique_ptr<key_node> child);
 
-  // Removes the subkey whose folded name is `folded` and hands it over (null
-  // when there is none).
+  // Removes the subkey whose folded name is `folded` and hands it over,
+  // detached from its parent (null when there is none).
   std::unique_ptr<key_node> remove(std::u16string_view folded);
 
   // Bulk loading: append in any order, then sort once (children marked
@@ -124,11 +90,20 @@ class child_list {
   key_node& append_unsorted(std::unique_ptr<key_node> child);
   void sort_dropping_deleted();
 
- private:
-  std::size_t lower_bound(std::u16string_view folded) const;  // an index into nodes_
+  void clear();
 
-  std::vector<std::unique_ptr<key_node>> nodes_;
-  std::size_t first_ = 0;  // nodes_[0, first_) were removed and are null
+ private:
+  struct many;
+
+  // An index into many::nodes; `Folded` is a u16string_view or a stored_name.
+  template <class Folded>
+  std::size_t lower_bound(const Folded& folded) const;
+  many* as_many() const;
+  key_node* as_one() const;
+  many& make_many();  // turns no or one subkey into a block
+
+  // Null, one owned subkey (low bit clear) or a `many` block (low bit set).
+  std::uintptr_t bits_ = 0;
 };
 
 struct key_node {
@@ -139,21 +114,38 @@ struct key_node {
   key_node(std::wstring_view name, key_node* parent);
   // `folded` must be fold_name(name).
   key_node(std::wstring_view name, std::u16string_view folded, key_node* parent);
+  ~key_node();
   key_node(const key_node&) = delete;
   key_node& operator=(const key_node&) = delete;
 
-  // Shared by every key of the tree, so that a key detached from its tree
-  // keeps its names valid.
-  std::shared_ptr<hive_storage> storage;
-  std::wstring_view name;      // as first created; empty for the root
-  std::u16string_view folded;  // fold_name(name)
-  key_node* parent = nullptr;
+  stored_name name() const { return name_; }  // as first created; empty for the root
+  // Null for the root and for a key removed from its tree.
+  key_node* parent() const { return (up_ & 1) != 0 ? nullptr : reinterpret_cast<key_node*>(up_); }
+  // The storage of the key's tree, found at its top.
+  hive_storage& storage() const;
+
+  // values.set in the key's storage.
+  void set_value(std::wstring_view name, std::u16string_view folded, std::uint32_t type, std::string_view data) {
+    values.set(storage(), name, folded, type, data);
+  }
+
   child_list children;
   value_list values;
   // Set when the key is deleted while a handle to it is still open (or, while
   // loading, when a later section deletes it).
   bool deleted = false;
   std::uint32_t open_handles = 0;  // beside `deleted`, in one word
+
+ private:
+  friend class child_list;
+  // Makes the key the top of a tree of its own that shares its storage, so
+  // that a key taken out of its tree keeps its names valid.
+  void detach();
+
+  // The parent, or for a key without one (low bit set) the storage of which
+  // it holds a reference: one word for both.
+  std::uintptr_t up_;
+  stored_name name_;
 };
 
 // Calls `visit(node, depth)` for `root`'s subtree in depth-first pre-order,

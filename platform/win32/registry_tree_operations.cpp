@@ -15,7 +15,7 @@ constexpr access_mask maximum_allowed = 0x02000000;
 // The number of names on the key's path from the root, the root's included.
 std::size_t depth_of(const key_node& key) {
   std::size_t depth = 1;
-  for (const key_node* at = key.parent; at != nullptr; at = at->parent) ++depth;
+  for (const key_node* at = key.parent(); at != nullptr; at = at->parent()) ++depth;
   return depth;
 }
 
@@ -56,7 +56,7 @@ const std::vector<std::wstring_view>& tree_operations::split_path(const std::wst
 key_node* tree_operations::find_child(const key_node& parent, std::u16string_view folded) const {
   if (enumerated_parent_ == &parent && enumerated_index_ < parent.children.size()) {
     key_node& enumerated = parent.children.at(enumerated_index_);
-    if (enumerated.folded == folded) return &enumerated;
+    if (enumerated.name().folded_equals(folded)) return &enumerated;
   }
   return parent.children.find(folded);
 }
@@ -120,30 +120,29 @@ value_info tree_operations::query(const key_node& key, const std::wstring& name,
                                   std::uint32_t buffer_size) {
   const value_entry* value = key.values.find(folded_name(c_string_view(name)));
   if (value == nullptr) throw error(error_file_not_found);
-  const auto size = static_cast<std::uint32_t>(value->data.size());
+  const std::string_view data = value->data();
+  const auto size = static_cast<std::uint32_t>(data.size());
   // As RegQueryValueExW: without a buffer only the type and size are asked.
   if (buffer != nullptr) {
     if (size > buffer_size) throw error(error_more_data);
-    std::memcpy(buffer, value->data.data(), size);
+    if (size != 0) std::memcpy(buffer, data.data(), size);
   }
-  return {value->type, size};
+  return {value->type(), size};
 }
 
 void tree_operations::set(key_node& key, const std::wstring& name, std::uint32_t type, const void* data,
                           std::uint32_t size) {
   if (!valid_value_name(name) || (data == nullptr && size != 0)) throw error(error_invalid_parameter);
   const std::wstring_view value_name = c_string_view(name);
-  key.values.set(value_name, folded_name(value_name), type,
-                 std::string_view(size == 0 ? "" : static_cast<const char*>(data), size));
+  key.set_value(value_name, folded_name(value_name), type,
+                std::string_view(size == 0 ? "" : static_cast<const char*>(data), size));
 }
 
 std::unique_ptr<key_node> tree_operations::remove_key(key_node& start, const std::wstring& name) {
   if (split_path(name).empty()) throw error(error_invalid_parameter);
   key_node& doomed = open(start, name);
   if (doomed.children.size() != 0) throw error(error_access_denied);
-  std::unique_ptr<key_node> removed = doomed.parent->children.remove(doomed.folded);
-  removed->parent = nullptr;
-  return removed;
+  return doomed.parent()->children.remove(doomed.name().folded());
 }
 
 void tree_operations::remove_value(key_node& key, const std::wstring& name) {
@@ -153,11 +152,10 @@ void tree_operations::remove_value(key_node& key, const std::wstring& name) {
 std::uint32_t tree_operations::enum_key(const key_node& parent, std::uint32_t index, std::wstring& name,
                                         std::uint32_t name_buffer_chars) {
   if (index >= parent.children.size()) return error_no_more_items;
-  const std::wstring_view found = parent.children.at(index).name;
-  if (name_buffer_chars == 0 || !netkeep::text::utf16_length_at_most(found, name_buffer_chars - 1)) {
-    return error_more_data;
-  }
-  name = found;
+  const stored_name found = parent.children.at(index).name();
+  // The folded form has as many units as the name has in UTF-16.
+  if (name_buffer_chars == 0 || found.folded_size() > name_buffer_chars - 1) return error_more_data;
+  found.copy_to(name);
   enumerated_parent_ = &parent;
   enumerated_index_ = index;
   return error_success;
@@ -171,7 +169,7 @@ const value_entry* tree_operations::enum_value(const key_node& key, std::uint32_
     return nullptr;
   }
   const value_entry& found = values.at(index);
-  if (name_buffer_chars == 0 || !netkeep::text::utf16_length_at_most(found.name, name_buffer_chars - 1)) {
+  if (name_buffer_chars == 0 || found.name().folded_size() > name_buffer_chars - 1) {
     result = error_more_data;
     return nullptr;
   }
@@ -185,10 +183,11 @@ std::uint32_t tree_operations::enum_value_with_data(const key_node& key, std::ui
   std::uint32_t result;
   const value_entry* found = enum_value(key, index, name_buffer_chars, result);
   if (found == nullptr) return result;
-  if (found->data.size() > buffer_size) return error_more_data;
-  name = found->name;
-  if (!found->data.empty()) std::memcpy(buffer, found->data.data(), found->data.size());
-  info = {found->type, static_cast<std::uint32_t>(found->data.size())};
+  const std::string_view data = found->data();
+  if (data.size() > buffer_size) return error_more_data;
+  found->name().copy_to(name);
+  if (!data.empty()) std::memcpy(buffer, data.data(), data.size());
+  info = {found->type(), static_cast<std::uint32_t>(data.size())};
   return error_success;
 }
 

@@ -73,13 +73,13 @@ std::string hive_text_contents(const std::string& hive_text) {
   std::string contents;
   registry::for_each_key(*root, [&contents](const registry::key_node& key, std::size_t) {
     std::wstring path;
-    for (const registry::key_node* node = &key; node->parent != nullptr; node = node->parent) {
-      path.insert(0, L"\\" + std::wstring(node->name));
+    for (const registry::key_node* node = &key; node->parent() != nullptr; node = node->parent()) {
+      path.insert(0, L"\\" + node->name().str());
     }
     std::vector<std::string> values;
     for (std::size_t i = 0; i < key.values.size(); ++i) {
       const registry::value_entry& value = key.values.at(i);
-      values.push_back(text::to_utf8(value.name) + " " + std::to_string(value.type) + " " + hex_bytes(std::string(value.data)));
+      values.push_back(text::to_utf8(value.name().str()) + " " + std::to_string(value.type()) + " " + hex_bytes(std::string(value.data())));
     }
     std::sort(values.begin(), values.end());
     contents += "[" + text::to_utf8(path) + "]\n";

@@ -66,7 +66,7 @@ const registry::key_node* only_child(const registry::key_node& node, const wchar
   if (node.values.size() != 0) throw std::runtime_error("the hive has values outside Software\\Corvanta");
   if (node.children.size() == 0) return nullptr;
   const registry::key_node& child = node.children.at(0);
-  if (node.children.size() != 1 || child.folded != registry::fold_name(name)) {
+  if (node.children.size() != 1 || !child.name().folded_equals(registry::fold_name(name))) {
     throw std::runtime_error("the hive has keys outside Software\\Corvanta");
   }
   return &child;
@@ -93,12 +93,12 @@ void create_tree(const registry::key_node& node, const std::wstring& path) {
   registry::key_handle key = registry::create_key(registry::local_machine(), path);
   for (std::size_t i = 0; i < node.values.size(); ++i) {
     const registry::value_entry& value = node.values.at(i);
-    registry::set_value(key.get(), std::wstring(value.name), value.type, value.data.data(),
-                        static_cast<std::uint32_t>(value.data.size()));
+    registry::set_value(key.get(), value.name().str(), value.type(), value.data().data(),
+                        static_cast<std::uint32_t>(value.data().size()));
   }
   for (std::size_t i = 0; i < node.children.size(); ++i) {
     const registry::key_node& child = node.children.at(i);
-    create_tree(child, path + L"\\" + std::wstring(child.name));
+    create_tree(child, path + L"\\" + child.name().str());
   }
 }
 
@@ -107,7 +107,7 @@ void load(const std::wstring& file) {
   const registry::key_node* software_node = only_child(*root, software);
   const registry::key_node* corvanta_node = software_node != nullptr ? only_child(*software_node, corvanta) : nullptr;
   delete_corvanta();
-  if (corvanta_node != nullptr) create_tree(*corvanta_node, std::wstring(software) + L"\\" + std::wstring(corvanta_node->name));
+  if (corvanta_node != nullptr) create_tree(*corvanta_node, std::wstring(software) + L"\\" + corvanta_node->name().str());
   registry::flush_key(registry::local_machine());
 }
 
@@ -124,7 +124,7 @@ void read_values(registry::raw_key key, registry::key_node& node) {
         const registry::value_info info =
             registry::query_value(key, name, data.data(), static_cast<std::uint32_t>(data.size()));
         data.resize(info.size);
-        node.values.set(name, registry::fold_name(name), info.type, data);
+        node.set_value(name, registry::fold_name(name), info.type, data);
         break;
       } catch (const win32::error& failure) {
         if (failure.code != win32::error_more_data) throw;
