@@ -76,7 +76,9 @@ void begin_session(registry_state& s) {
 }
 
 void write_back(registry_state& s) {
-  replace_hive_file(s.file, format_hive(*s.root));
+  replace_hive_file(s.file, [&s](std::ostream& out) {
+    write_hive(*s.root, [&out](std::string_view piece) { out.write(piece.data(), static_cast<std::streamsize>(piece.size())); });
+  });
   s.changed = false;
 }
 

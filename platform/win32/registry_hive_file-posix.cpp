@@ -77,9 +77,9 @@ void check_hive_replaceable(const std::filesystem::path& file) {
   with_replacement(file, [](netkeep::files::replacement_file&) {});  // removed unused
 }
 
-void replace_hive_file(const std::filesystem::path& file, std::string_view contents) {
-  with_replacement(file, [contents](netkeep::files::replacement_file& out) {
-    out.stream().write(contents.data(), static_cast<std::streamsize>(contents.size()));
+void replace_hive_file(const std::filesystem::path& file, const std::function<void(std::ostream&)>& write) {
+  with_replacement(file, [&write](netkeep::files::replacement_file& out) {
+    write(out.stream());
     out.commit();
   });
 }

@@ -3,6 +3,8 @@
 // that serialises the sessions of several processes on one hive.
 
 #include <filesystem>
+#include <functional>
+#include <ostream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,7 +20,8 @@ std::optional<std::string> read_hive_file(const std::filesystem::path& file);
 // a symbolic link is followed, not replaced; the new file keeps the old
 // one's owner, group and mode. On failure the file is unchanged and
 // std::runtime_error("cannot write the registry file <file>: <reason>").
-void replace_hive_file(const std::filesystem::path& file, std::string_view contents);
+// `write` is given the new file's stream and writes the contents into it.
+void replace_hive_file(const std::filesystem::path& file, const std::function<void(std::ostream&)>& write);
 
 // Fails as replace_hive_file would when the temporary file of a replacement
 // cannot be created beside the file or given its owner and mode (a

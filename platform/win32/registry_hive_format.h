@@ -18,6 +18,7 @@
 // bytes exactly: a string only for REG_SZ data that are one clean terminated
 // UTF-16 string, dword: only for REG_DWORD data of four bytes, hex otherwise.
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -31,7 +32,12 @@ namespace win32::registry {
 // message "<file_name>:<line>: <problem>".
 std::unique_ptr<key_node> parse_hive(std::string_view bytes, const std::string& file_name);
 
-// The text of the hive file for the tree below `root`.
+// Writes the text of the hive file for the tree below `root` by handing it
+// to `sink` in pieces of about a megabyte, in order; the whole text is never
+// held at once. An exception from `sink` ends the writing.
+void write_hive(const key_node& root, const std::function<void(std::string_view)>& sink);
+
+// The whole text of the hive file for the tree below `root`.
 std::string format_hive(const key_node& root);
 
 }  // namespace win32::registry

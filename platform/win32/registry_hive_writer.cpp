@@ -1,6 +1,9 @@
 // Writing the hive file; the format is described in registry_hive_format.h.
 
 #include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/text/unicode.h"
@@ -159,34 +162,14 @@ void append_value(std::string& out, const value_entry& value) {
   out += '\n';
 }
 
-// An upper bound of the file's size: writing a large hive into a string
-// that grows step by step would copy it and touch fresh pages again and again.
-std::size_t size_bound(const key_node& root) {
-  std::size_t bound = 64;
-  std::vector<std::size_t> path_bound{std::size_t{20}};  // "HKEY_LOCAL_MACHINE" and a separator
-  for_each_key(root, [&](const key_node& key, std::size_t depth) {
-    if (depth > 0) {
-      // Up to four bytes of UTF-8 per character.
-      path_bound.resize(depth);
-      path_bound.push_back(path_bound[depth - 1] + 1 + 4 * key.name().size());
-    }
-    bound += path_bound.back() + 4;
-    for (std::size_t i = 0; i < key.values.size(); ++i) {
-      const value_entry& value = key.values.at(i);
-      // An escaped name and hex data with line breaks (3 bytes a data byte
-      // and 4 a break, which come every 24 bytes or sooner).
-      const std::size_t data_size = value.data().size();
-      bound += 8 * value.name().size() + 3 * data_size + 4 * (data_size / 24 + 2) + 32;
-    }
-  });
-  return bound;
-}
-
 }  // namespace
 
-std::string format_hive(const key_node& root) {
+void write_hive(const key_node& root, const std::function<void(std::string_view)>& sink) {
+  // The text goes out in pieces of about this size: the buffer is reused, so
+  // a large hive is written without holding its text or touching fresh pages.
+  constexpr std::size_t piece_bytes = 1 << 20;
   std::string out;
-  out.reserve(size_bound(root));
+  out.reserve(2 * piece_bytes);
   out += "Windows Registry Editor Version 5.00\n\n";
   // The section path of the key being written; ends[d] is where the path of
   // its ancestor at depth d ends.
@@ -209,8 +192,18 @@ std::string format_hive(const key_node& root) {
     out += "]\n";
     for (std::size_t i = 0; i < key.values.size(); ++i) append_value(out, key.values.at(i));
     out += '\n';
+    if (out.size() >= piece_bytes) {
+      sink(out);
+      out.clear();
+    }
   });
-  return out;
+  sink(out);
+}
+
+std::string format_hive(const key_node& root) {
+  std::string text;
+  write_hive(root, [&text](std::string_view piece) { text += piece; });
+  return text;
 }
 
 }  // namespace win32::registry
