@@ -8,38 +8,45 @@
 namespace netkeep::archive {
 namespace {
 
-void read_value_list(archive_reader& in, archive_index& index) {
+// The buffers that every step's name and data are read into, reused.
+struct step_buffers {
+  std::wstring name;
+  std::string data;
+};
+
+// Reads a value list with its terminator; returns whether it held a value.
+bool read_value_list(archive_reader& in, step_buffers& step, registry_visitor* visitor) {
+  bool any = false;
   for (;;) {
-    registry_step step{registry_step::kind::set_value};
-    step.name_start = index.registry_text.size();
-    if (!in.append_name(registry_name_limit, index.registry_text)) return;
-    step.name_length = index.registry_text.size() - step.name_start;
-    step.type = in.read_u32();
-    step.data_start = index.registry_bytes.size();
-    in.append_value_data(index.registry_bytes);
-    step.data_length = index.registry_bytes.size() - step.data_start;
-    index.registry.push_back(step);
+    step.name.clear();
+    if (!in.append_name(registry_name_limit, step.name)) return any;
+    const std::uint32_t type = in.read_u32();
+    step.data.clear();
+    in.append_value_data(step.data);
+    any = true;
+    if (visitor != nullptr) visitor->set_value(step.name, type, step.data);
   }
 }
 
-void read_registry(archive_reader& in, std::uint32_t version, archive_index& index) {
-  if (version >= 1) read_value_list(in, index);
+// Reads the registry part; returns whether it held a value or a key.
+bool read_registry(archive_reader& in, std::uint32_t version, registry_visitor* visitor) {
+  step_buffers step;
+  bool any = version >= 1 && read_value_list(in, step, visitor);
   // Each key record is its name, its value list and then its subkeys up to a
   // terminator; `depth` counts the keys whose subkey list is still open.
   std::size_t depth = 0;
   for (;;) {
-    registry_step step{registry_step::kind::enter_key};
-    step.name_start = index.registry_text.size();
-    if (!in.append_name(registry_name_limit, index.registry_text)) {
-      if (depth == 0) return;
+    step.name.clear();
+    if (!in.append_name(registry_name_limit, step.name)) {
+      if (depth == 0) return any;
       --depth;
-      index.registry.push_back({registry_step::kind::leave_key});
+      if (visitor != nullptr) visitor->leave_key();
       continue;
     }
-    step.name_length = index.registry_text.size() - step.name_start;
-    index.registry.push_back(step);
+    any = true;
+    if (visitor != nullptr) visitor->enter_key(step.name);
     ++depth;
-    read_value_list(in, index);
+    read_value_list(in, step, visitor);
   }
 }
 
@@ -87,17 +94,25 @@ bool is_safe_file_name(const std::wstring& name) {
   return true;
 }
 
-archive_index read_archive_index(std::istream& archive) {
+archive_index read_archive_index(std::istream& archive, registry_visitor* visitor) {
   archive.seekg(0, std::ios::end);
   const std::streamoff archive_size = archive.tellg();
   archive.seekg(0, std::ios::beg);
 
   archive_reader in(archive);
   archive_index index;
-  const std::uint32_t version = in.read_header();
-  read_registry(in, version, index);
+  index.version = in.read_header();
+  index.registry_offset = in.position();
+  index.registry_empty = !read_registry(in, index.version, visitor);
   read_files(in, archive_size, index.files);
   return index;
+}
+
+void read_registry_part(std::istream& archive, const archive_index& index, registry_visitor& visitor) {
+  archive.clear();
+  archive.seekg(index.registry_offset, std::ios::beg);
+  archive_reader in(archive);
+  read_registry(in, index.version, &visitor);
 }
 
 }  // namespace netkeep::archive

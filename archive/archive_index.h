@@ -1,28 +1,28 @@
 #pragma once
-// What import reads from an archive before it writes anything: the registry
-// part as a flat list of steps, and where each file's contents lie.
+// What import reads from an archive before it writes anything: its records
+// checked in full, the registry part handed out step by step rather than
+// kept, and where each file's contents lie.
 
 #include <cstdint>
 #include <istream>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace netkeep::archive {
 
-// The registry part of an archive as a flat sequence of steps, so that keys
-// nested to any depth are read and restored without recursion. Names and
-// data lie in the index's registry_text and registry_bytes (see
-// archive_index::name and data), so that a large registry is held in a few
-// allocations.
-struct registry_step {
-  enum class kind { set_value, enter_key, leave_key };
-  kind what;
-  std::uint32_t type = 0;
-  std::size_t name_start = 0;
-  std::size_t name_length = 0;
-  std::size_t data_start = 0;
-  std::size_t data_length = 0;
+// Sees the registry part of an archive in the order of its records: the
+// installation key's values, then each key entered, its values set, its
+// subkeys entered and left, and the key left again. Names and data are valid
+// only during the call, so that a registry part of any size is read with a
+// few buffers.
+class registry_visitor {
+ public:
+  virtual void set_value(const std::wstring& name, std::uint32_t type, const std::string& data) = 0;
+  virtual void enter_key(const std::wstring& name) = 0;
+  virtual void leave_key() = 0;
+
+ protected:
+  ~registry_visitor() = default;
 };
 
 // A file record: its name and where its contents lie in the archive.
@@ -32,19 +32,13 @@ struct file_entry {
   std::streamoff offset;
 };
 
+// What a read of the whole archive keeps: where its registry part lies, so
+// that it can be read again, and where each file's contents lie.
 struct archive_index {
-  std::vector<registry_step> registry;
-  std::wstring registry_text;   // the names of the steps, one after the other
-  std::string registry_bytes;   // the data of the steps, one after the other
+  std::uint32_t version = 0;
+  std::streamoff registry_offset = 0;  // of the registry part's first record
+  bool registry_empty = true;          // no value and no key at all
   std::vector<file_entry> files;
-
-  // The name of an enter_key or set_value step; the data of a set_value step.
-  std::wstring_view name(const registry_step& step) const {
-    return std::wstring_view(registry_text).substr(step.name_start, step.name_length);
-  }
-  std::string_view data(const registry_step& step) const {
-    return std::string_view(registry_bytes).substr(step.data_start, step.data_length);
-  }
 };
 
 // Reads the whole archive from the start of `archive`, checking every record
@@ -54,8 +48,15 @@ struct archive_index {
 // "Unsupported netkeep archive format.", "string buffer overflow",
 // "unexpectedly large registry value >16MB", "unexpected" (a file's contents
 // cut short) or "unsafe file name in archive: <name>" (see
-// is_safe_file_name).
-archive_index read_archive_index(std::istream& archive);
+// is_safe_file_name). Each step of the registry part goes to `visitor`, when
+// given, as it is read: one that refuses a step must keep the refusal until
+// the read ends, so that a record cut short is reported first.
+archive_index read_archive_index(std::istream& archive, registry_visitor* visitor = nullptr);
+
+// Reads the registry part of `archive`, which read_archive_index has read
+// into `index`, again and hands its steps to `visitor`. Throws as
+// read_archive_index does, should the archive have changed since.
+void read_registry_part(std::istream& archive, const archive_index& index, registry_visitor& visitor);
 
 // The components of a file name of an archive, split at backslashes and (for
 // safety on every platform) slashes.

@@ -84,10 +84,9 @@ archive_installation::archive_installation(const std::wstring& archive_name)
     : folder_(folder_contents()), archive_name_(archive_name) {
   const std::unique_ptr<std::istream> archive_stream = open_archive(text::to_path(archive_name));
   std::istream& archive = *archive_stream;
-  const archive_index index = read_archive_index(archive);
   const fs::path data_folder = folder_.path() / "data";
   fs::create_directory(data_folder);
-  check_archive(index, data_folder);
+  const archive_index index = read_checked_archive(archive, data_folder);
 
   // A fresh installation has its "path" and "version", which the archive's
   // "version" replaces.
@@ -98,7 +97,7 @@ archive_installation::archive_installation(const std::wstring& archive_name)
                                static_cast<std::uint32_t>(data.size()));
   };
   set_text(L"version", L"3.16.4.1526");
-  restore_registry(key.get(), index);
+  restore_registry(key.get(), archive, index);
   set_text(L"path", text::from_path(folder_.path()));
 
   for (const product::database_file& file : product::database_files()) {

@@ -23,27 +23,32 @@ namespace registry = win32::registry;
 
 }  // namespace
 
-void restore_registry(registry::raw_key installation_key, const archive_index& index) {
-  std::vector<registry::key_handle> open_keys;  // the path to the current key
-  std::wstring name;                            // of the step, reused
-  for (const registry_step& step : index.registry) {
-    registry::raw_key current = open_keys.empty() ? installation_key : open_keys.back().get();
-    switch (step.what) {
-      case registry_step::kind::set_value: {
-        name.assign(index.name(step));
-        const std::string_view data = index.data(step);
-        registry::set_value(current, name, step.type, data.data(), static_cast<std::uint32_t>(data.size()));
-        break;
-      }
-      case registry_step::kind::enter_key:
-        name.assign(index.name(step));
-        open_keys.push_back(registry::create_key(current, name));
-        break;
-      case registry_step::kind::leave_key:
-        open_keys.pop_back();
-        break;
-    }
+namespace {
+
+// Sets each value and creates each key as the archive's registry part names
+// them, holding open the keys on the path to the current one.
+class registry_restore final : public registry_visitor {
+ public:
+  explicit registry_restore(registry::raw_key installation_key) : installation_key_(installation_key) {}
+
+  void set_value(const std::wstring& name, std::uint32_t type, const std::string& data) override {
+    registry::set_value(current(), name, type, data.data(), static_cast<std::uint32_t>(data.size()));
   }
+  void enter_key(const std::wstring& name) override { open_keys_.push_back(registry::create_key(current(), name)); }
+  void leave_key() override { open_keys_.pop_back(); }
+
+ private:
+  registry::raw_key current() const { return open_keys_.empty() ? installation_key_ : open_keys_.back().get(); }
+
+  registry::raw_key installation_key_;
+  std::vector<registry::key_handle> open_keys_;
+};
+
+}  // namespace
+
+void restore_registry(registry::raw_key installation_key, std::istream& archive, const archive_index& index) {
+  registry_restore restore(installation_key);
+  read_registry_part(archive, index, restore);
 }
 
 namespace {
@@ -129,19 +134,21 @@ std::unique_ptr<std::istream> open_archive(const fs::path& path) {
   return std::make_unique<std::istringstream>(std::move(whole).str());
 }
 
-void check_archive(const archive_index& index, const fs::path& data_directory) {
+archive_index read_checked_archive(std::istream& archive, const fs::path& data_directory) {
   // The installation key and HKEY_LOCAL_MACHINE above it.
-  check_registry_part(index, 1 + registry::key_path_length(installation::key_path).value_or(0));
+  registry_part_check registry_check(1 + registry::key_path_length(installation::key_path).value_or(0));
+  archive_index index = read_archive_index(archive, &registry_check);
+  registry_check.throw_refusal();
   check_file_names(index.files, data_directory);
+  return index;
 }
 
 void import_installation(registry::raw_key installation_key, const std::wstring& data_directory,
                          const std::wstring& archive_name) {
   const std::unique_ptr<std::istream> archive_stream = open_archive(text::to_path(archive_name));
   std::istream& archive = *archive_stream;
-  const archive_index index = read_archive_index(archive);
   const fs::path data_folder = text::to_path(data_directory);
-  check_archive(index, data_folder);
+  const archive_index index = read_checked_archive(archive, data_folder);
   settle_replaced_databases(data_folder, index.files);
 
   // The data files are written beside their targets first, then the registry
@@ -151,8 +158,8 @@ void import_installation(registry::raw_key installation_key, const std::wstring&
   // they were, and the staged files are removed.
   std::vector<std::unique_ptr<files::replacement_file>> staged;
   for (const file_entry& file : index.files) staged.push_back(stage_file(archive, data_folder, file));
-  if (!index.registry.empty()) {
-    restore_registry(installation_key, index);
+  if (!index.registry_empty) {
+    restore_registry(installation_key, archive, index);
     registry::flush_key(installation_key);
   }
   remove_side_files(staged);

@@ -71,12 +71,15 @@ void import_installation(win32::registry::raw_key installation_key, const std::w
 // file" and, for such an archive, "failed to read from file".
 std::unique_ptr<std::istream> open_archive(const std::filesystem::path& path);
 
-// Import's checks of a read archive before its first change, its files
-// bound for `data_directory` (import_checks.h).
-void check_archive(const archive_index& index, const std::filesystem::path& data_directory);
+// Reads the whole archive and makes import's checks of it before its first
+// change, its files bound for `data_directory` (archive_index.h,
+// import_checks.h): the errors of reading first, then those of the registry
+// part, then those of the file names.
+archive_index read_checked_archive(std::istream& archive, const std::filesystem::path& data_directory);
 
-// Restores the registry part of the archive below `installation_key`: values
-// set, keys created where missing. Throws win32::error.
-void restore_registry(win32::registry::raw_key installation_key, const archive_index& index);
+// Restores the registry part of the archive below `installation_key`,
+// reading it again from `archive`: values set, keys created where missing.
+// Throws win32::error.
+void restore_registry(win32::registry::raw_key installation_key, std::istream& archive, const archive_index& index);
 
 }  // namespace netkeep::archive

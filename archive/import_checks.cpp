@@ -40,29 +40,30 @@ std::size_t longest_component(const fs::path& folder) {
 
 }  // namespace
 
-void check_registry_part(const archive_index& index, std::size_t base_depth) {
-  // The depth of each entered key, innermost last.
-  std::vector<std::size_t> depths{base_depth};
-  std::wstring name;  // of the step, reused
-  for (const registry_step& step : index.registry) {
-    switch (step.what) {
-      case registry_step::kind::set_value:
-        name.assign(index.name(step));
-        if (!registry::is_valid_value_name(name)) refuse("invalid registry name in archive: ", name);
-        break;
-      case registry_step::kind::enter_key: {
-        name.assign(index.name(step));
-        const std::optional<std::size_t> length = registry::key_path_length(name);
-        if (!length) refuse("invalid registry name in archive: ", name);
-        depths.push_back(depths.back() + *length);
-        if (depths.back() > registry::max_key_depth) refuse("registry key nested too deeply in archive: ", name);
-        break;
-      }
-      case registry_step::kind::leave_key:
-        depths.pop_back();
-        break;
-    }
-  }
+void registry_part_check::keep_refusal(const char* what, const std::wstring& name) {
+  refusal_ = std::string(what) + text::to_utf8(name);
+}
+
+void registry_part_check::set_value(const std::wstring& name, std::uint32_t, const std::string&) {
+  if (!refusal_.empty()) return;
+  if (!registry::is_valid_value_name(name)) keep_refusal("invalid registry name in archive: ", name);
+}
+
+void registry_part_check::enter_key(const std::wstring& name) {
+  if (!refusal_.empty()) return;
+  const std::optional<std::size_t> length = registry::key_path_length(name);
+  if (!length) return keep_refusal("invalid registry name in archive: ", name);
+  depths_.push_back(depths_.back() + *length);
+  if (depths_.back() > registry::max_key_depth) keep_refusal("registry key nested too deeply in archive: ", name);
+}
+
+void registry_part_check::leave_key() {
+  // After a refusal the depths no longer matter.
+  if (refusal_.empty()) depths_.pop_back();
+}
+
+void registry_part_check::throw_refusal() const {
+  if (!refusal_.empty()) throw std::runtime_error(refusal_);
 }
 
 void check_file_names(const std::vector<file_entry>& files, const fs::path& data_directory) {

@@ -191,6 +191,28 @@ TEST_F(Import, LimitsAreCheckedBeforeAnythingIsChanged) {
   EXPECT_EQ(snapshot(data() / "Switching"), (std::map<std::string, std::string>{{std::string(249, 'f'), "x"}}));
 }
 
+// The registry part is checked as it is read, yet its refusals come after
+// every error of reading and before those of the file names, and the first
+// refused name is the one named.
+TEST_F(Import, ARegistryRefusalComesAfterReadErrorsAndBeforeFileNameErrors) {
+  const std::string refused_key = archive_name(L"bad\\\\key") + end_of_list() + end_of_list();
+  const std::string later_refused = archive_name(L"\\later") + end_of_list() + end_of_list();
+  const std::string registry = end_of_list() + refused_key + later_refused + end_of_list();
+  const std::string file = file_record(L"Network.db", "x");
+  EXPECT_EQ(import(archive_header() + registry + file + end_of_list()), "invalid registry name in archive: bad\\\\key");
+  EXPECT_EQ(import(archive_header() + registry + file), "failed to read from file");
+  EXPECT_EQ(import(archive_header() + registry + file + archive_name(L"f") + u32le(9) + "short" + end_of_list()),
+            "unexpected");
+  EXPECT_EQ(import(archive_header() + registry + file + file_record(L"..\\out", "x") + end_of_list()),
+            "unsafe file name in archive: ..\\out");
+  EXPECT_EQ(import(archive_header() + registry + file_record(std::wstring(300, L'f'), "x") + end_of_list()),
+            "string buffer overflow");
+  // A file that is also a folder is refused only after the registry part.
+  EXPECT_EQ(import(archive_header() + registry + file + file_record(L"Network.db\\x", "y") + end_of_list()),
+            "invalid registry name in archive: bad\\\\key");
+  EXPECT_TRUE(snapshot(data()).empty());
+}
+
 TEST_F(Import, RefusesFileNamesThatLeaveTheDataDirectory) {
   put(root_ / "outside.txt", "precious");
   for (const std::wstring& name :

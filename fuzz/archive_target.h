@@ -14,21 +14,39 @@
 
 namespace netkeep::fuzz {
 
+// Counts the steps and the keys entered and not yet left; a key left that
+// was never entered is a finding.
+class key_balance final : public archive::registry_visitor {
+ public:
+  void set_value(const std::wstring&, std::uint32_t, const std::string&) override { ++steps; }
+  void enter_key(const std::wstring&) override {
+    ++steps;
+    ++depth;
+  }
+  void leave_key() override {
+    ++steps;
+    if (depth-- == 0) std::abort();
+  }
+
+  std::size_t steps = 0;
+  std::size_t depth = 0;
+};
+
 inline void archive_target(std::string_view bytes) {
   std::istringstream in{std::string(bytes)};
   archive::archive_index index;
+  key_balance first_read;
   try {
-    index = archive::read_archive_index(in);
+    index = archive::read_archive_index(in, &first_read);
   } catch (const std::runtime_error&) {
     return;
   }
-  // Keys are entered and left in pairs.
-  std::size_t depth = 0;
-  for (const archive::registry_step& step : index.registry) {
-    if (step.what == archive::registry_step::kind::enter_key) ++depth;
-    if (step.what == archive::registry_step::kind::leave_key && depth-- == 0) std::abort();
-  }
-  if (depth != 0) std::abort();
+  // Keys are entered and left in pairs, and a second read of the registry
+  // part sees them again.
+  if (first_read.depth != 0 || index.registry_empty != (first_read.steps == 0)) std::abort();
+  key_balance second_read;
+  archive::read_registry_part(in, index, second_read);
+  if (second_read.depth != 0 || second_read.steps != first_read.steps) std::abort();
   // Every file stays below the data directory and lies wholly in the archive.
   for (const archive::file_entry& file : index.files) {
     if (file.name.empty() || !archive::is_safe_file_name(file.name)) std::abort();
