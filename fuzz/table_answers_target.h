@@ -249,7 +249,7 @@ inline std::string table_answers_target(const std::uint8_t* data, std::size_t si
   for (const text_question* text : {&q.text, &q.number_0, &q.number_1}) {
     oracle per_row(db.handle(), text->statement());
     for (std::int64_t id : ids) {
-      const std::optional<std::wstring_view> ours = answers.first_text(db, *text, id);
+      const std::optional<std::wstring> ours = answers.first_text(db, *text, id);
       const std::optional<std::wstring> sqlites = per_row.first(id);
       if (ours != sqlites) {
         differs(text->statement(), std::to_string(id), show(ours), show(sqlites));

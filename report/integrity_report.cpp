@@ -63,18 +63,15 @@ void integrity_report::print_summary(std::wostream& stream) const {
 
 entity_label integrity_report::site_label(std::int64_t site_id) const {
   return [this, site_id](std::wostream& stream) -> std::wostream& {
-    auto name = site_names.find(site_id);
-    if (name != site_names.end()) stream << L"'" << name->second << L"' ";
+    if (const auto* name = site_names.find(site_id)) stream << L"'" << site_names.text(*name) << L"' ";
     return stream << L"(id: " << site_id << L")";
   };
 }
 
 entity_label integrity_report::inband_label(std::int64_t inband_id) const {
   return [this, inband_id](std::wostream& stream) -> std::wostream& {
-    auto site = inband_sites.find(inband_id);
-    if (site != inband_sites.end()) {
-      auto name = site_names.find(site->second);
-      if (name != site_names.end()) stream << L"'" << name->second << L"' ";
+    if (const auto* site = inband_sites.find(inband_id)) {
+      if (const auto* name = site_names.find(site->value)) stream << L"'" << site_names.text(*name) << L"' ";
     }
     return stream << L"(id: " << inband_id << L")";
   };

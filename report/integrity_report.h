@@ -21,6 +21,7 @@
 #include "platform/sqlite/sqlite.h"
 #include "platform/text/unicode.h"
 #include "platform/win32/registry.h"
+#include "report/id_text_table.h"
 #include "report/rf_device_table.h"
 #include "report/table_answers.h"
 
@@ -87,16 +88,16 @@ struct integrity_report {
   // --- Lookup tables, filled by the loading steps and checks of one run.
 
   // Site id -> site name (site_data; the first row of an id wins).
-  std::map<std::int64_t, std::wstring> site_names;
+  id_text_table<no_value> site_names;
   // Satellite id -> "Name" (the first one read wins).
   std::map<std::int64_t, std::wstring> satellite_names;
   // Antenna id -> "Name", one entry per antenna key read.
   std::multimap<std::int64_t, std::wstring> antenna_names;
-  // Inband id -> site id, from the registry's site inband properties.
-  std::map<std::int64_t, std::int64_t> inband_sites;
-  // Inband id -> the name of the site key (below "Network\Properties") that
-  // the entry of inband_sites was read from.
-  std::map<std::int64_t, std::wstring> inband_site_keys;
+  // Inband id -> site id (the value) and the name of the site key (the
+  // text, below "Network\Properties") that the entry was read from, from the
+  // registry's site inband properties.
+  using inband_site_table = id_text_table<std::int64_t>;
+  inband_site_table inband_sites;
   // Managed antenna id -> satellite of its inband's home devices.
   std::map<std::int64_t, std::int64_t> antenna_home_satellites;
   // Device moniker -> its place, one entry per moniker value read.
@@ -124,6 +125,12 @@ struct integrity_report {
 
   // Hears each problem's description as it is added; may be empty.
   text_sink observer;
+
+  // Called once a verification run has read all that it reads of the
+  // registry (the network configuration and the site inbands); may be
+  // empty. `verify` closes the installation key there, so that the
+  // file-backed hive does not stay in memory for the rest of the run.
+  std::function<void()> registry_read;
 
   // The problems in the order in which they were found.
   std::list<problem> problems;
@@ -185,8 +192,8 @@ struct integrity_report {
   // failure throws win32::error. A missing "Bandwidth\Satellites" reads as
   // no network.
   void load_network_configuration(win32::registry::raw_key installation_key);
-  // Reads "Network\Properties" below the installation key into inband_sites
-  // and inband_site_keys.
+  // Reads "Network\Properties" below the installation key into
+  // inband_sites.
   void load_inband_properties(win32::registry::raw_key installation_key);
   // The satellite's name, else its id in decimal.
   std::wstring satellite_label(std::int64_t satellite_id) const;

@@ -73,9 +73,9 @@ TEST(IntegrityReport, ListingOnlyDescribesTheRepair) {
 
 TEST(IntegrityReport, LabelsNameKnownSitesAndInbands) {
   integrity_report report{text_sink{}};
-  report.site_names[7] = L"North";
-  report.inband_sites[12] = 7;   // inband 12 belongs to site North
-  report.inband_sites[13] = 8;   // site 8 has no name
+  report.site_names.append(7, {}, L"North");
+  report.inband_sites.append(12, 7, L"7");  // inband 12 belongs to site North
+  report.inband_sites.append(13, 8, L"8");  // site 8 has no name
   auto text = [](const entity_label& label) {
     std::wostringstream s;
     s << label;
@@ -88,7 +88,7 @@ TEST(IntegrityReport, LabelsNameKnownSitesAndInbands) {
   EXPECT_EQ(text(report.inband_label(14)), L"(id: 14)");
   // A label reads the tables when it is written, not when it is made.
   entity_label later = report.site_label(9);
-  report.site_names[9] = L"South";
+  report.site_names.append(9, {}, L"South");
   EXPECT_EQ(text(later), L"'South' (id: 9)");
 }
 

@@ -7,26 +7,6 @@
 #include "platform/text/unicode.h"
 
 namespace netkeep {
-namespace {
-
-// Writes the UTF-16 code units of `text` from `out` on, which has room for
-// twice as many units as the text has characters; returns the end.
-char16_t* write_utf16(std::wstring_view text, char16_t* out) {
-  for (const wchar_t w : text) {
-    char32_t c = static_cast<char32_t>(w);
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      *out++ = static_cast<char16_t>(0xD800 + (c >> 10));
-      *out++ = static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-    } else {
-      *out++ = static_cast<char16_t>(c);
-    }
-  }
-  return out;
-}
-
-}  // namespace
-
 std::wstring rf_device::wide_moniker() const { return text::from_utf16(moniker); }
 
 std::u16string_view rf_device_table::keep(std::wstring_view moniker) {
@@ -38,7 +18,7 @@ std::u16string_view rf_device_table::keep(std::wstring_view moniker) {
     room_ = size;
   }
   char16_t* const start = next_;
-  next_ = write_utf16(moniker, start);
+  next_ = text::write_utf16(moniker, start);
   room_ -= static_cast<std::size_t>(next_ - start);
   return {start, static_cast<std::size_t>(next_ - start)};
 }
@@ -82,7 +62,7 @@ std::pair<rf_device_table::const_iterator, rf_device_table::const_iterator> rf_d
   // Most monikers fit the buffer on the stack: no allocation per look-up.
   std::array<char16_t, 256> buffer;
   if (2 * moniker.size() <= buffer.size()) {
-    const char16_t* const end = write_utf16(moniker, buffer.data());
+    const char16_t* const end = text::write_utf16(moniker, buffer.data());
     return equal_range(std::u16string_view(buffer.data(), static_cast<std::size_t>(end - buffer.data())));
   }
   return equal_range(std::u16string_view(text::to_utf16(moniker)));

@@ -1,6 +1,7 @@
 #include "report/table_answers.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cctype>
 #include <deque>
@@ -129,8 +130,11 @@ std::string text_question::statement() const {
 // The rows of one statement, column 0 the answer (a count or a text) and
 // column 1 the key (an id or a moniker), for texts column 2 a second number
 // of the key, sorted by key; counts, and for texts the rows, are added up
-// per key. Texts are kept end to end in blocks (text_blocks), so that a
-// table of many rows costs few allocations.
+// per key. Texts are kept as the UTF-16 code units that SQLite gives, each
+// after its length, end to end in blocks (text_blocks): a table of many rows
+// costs few allocations, two bytes a character and one word an entry. The
+// wide text and its code units stand for each other one to one, so equal
+// code units are equal texts.
 class table_answers::table {
  public:
   table(const sqlite::database& db, const std::string& sql, bool text_key, bool text_answer, rows_kept kept)
@@ -138,7 +142,7 @@ class table_answers::table {
     sqlite::statement rows(db, sql);
     while (rows.step()) {
       if (kept == rows_kept::keys_not_utf8 && text::is_utf8(rows.column_bytes(2))) continue;
-      const wchar_t* const texts_before = texts_.mark();
+      const char16_t* const texts_before = texts_.mark();
       entry e{};
       if (text_answer_) {
         e.text = texts_.keep(rows, 0);
@@ -175,77 +179,105 @@ class table_answers::table {
   }
 
   std::int64_t count(std::wstring_view moniker) const {
-    const entry* e = find({0, 0, moniker});
+    // Most monikers fit the buffer on the stack: no allocation per question.
+    std::array<char16_t, 256> buffer;
+    std::u16string longer;
+    std::u16string_view units;
+    if (2 * moniker.size() <= buffer.size()) {
+      units = {buffer.data(), static_cast<std::size_t>(text::write_utf16(moniker, buffer.data()) - buffer.data())};
+    } else {
+      longer = text::to_utf16(moniker);
+      units = longer;
+    }
+    const entry* e = find({0, 0, units});
     return e != nullptr ? e->count : 0;
   }
 
   // The text of the first row read with the id and number, and how many
   // rows have them.
   struct text_rows {
-    std::wstring_view text;
+    std::u16string_view text;
     std::int64_t rows;
   };
   std::optional<text_rows> text(std::int64_t id, std::int64_t number) const {
     const entry* e = find({id, number, {}});
     if (e == nullptr) return std::nullopt;
-    return text_rows{e->text, e->count};
+    return text_rows{text_blocks::view(e->text), e->count};
   }
 
  private:
   // Texts end to end in blocks that never move: a table's texts are
   // neither copied as they grow nor held twice while the last block fills.
+  // A text is its length in one code unit (below 0x8000) or two (the high
+  // bit of the first set), then its code units. SQLite's texts are shorter
+  // than 2^31 units.
   class text_blocks {
    public:
-    // Appends the column's text (NULL as the empty text) and returns it.
-    std::wstring_view keep(const sqlite::statement& rows, int column) {
-      scratch_.clear();
-      rows.append_column_text(column, scratch_);
-      if (room_ < scratch_.size()) {
-        const std::size_t size = std::max(block_chars, scratch_.size());
-        blocks_.push_back(std::make_unique_for_overwrite<wchar_t[]>(size));
+    // Appends the column's text (NULL as the empty text) and returns where
+    // it starts.
+    const char16_t* keep(const sqlite::statement& rows, int column) {
+      const std::u16string_view text = rows.column_text16(column);
+      const std::size_t units = text.size() + (text.size() < 0x8000 ? 1 : 2);
+      if (room_ < units) {
+        const std::size_t size = std::max(block_units, units);
+        blocks_.push_back(std::make_unique_for_overwrite<char16_t[]>(size));
         next_ = blocks_.back().get();
         room_ = size;
       }
-      wchar_t* const start = next_;
-      std::copy(scratch_.begin(), scratch_.end(), start);
-      next_ += scratch_.size();
-      room_ -= scratch_.size();
-      return {start, scratch_.size()};
+      char16_t* const start = next_;
+      if (text.size() < 0x8000) {
+        *next_++ = static_cast<char16_t>(text.size());
+      } else {
+        *next_++ = static_cast<char16_t>(0x8000 | (text.size() >> 16));
+        *next_++ = static_cast<char16_t>(text.size() & 0xFFFF);
+      }
+      next_ = std::copy(text.begin(), text.end(), next_);
+      room_ -= units;
+      return start;
+    }
+
+    // The text kept at `start`.
+    static std::u16string_view view(const char16_t* start) {
+      std::size_t size = *start++;
+      if (size >= 0x8000) size = ((size & 0x7FFF) << 16) | *start++;
+      return {start, size};
     }
 
     // Where the next text goes.
-    const wchar_t* mark() const { return next_; }
+    const char16_t* mark() const { return next_; }
 
     // Gives back the room of the texts kept since `mark`, unless they
     // started a new block (whose room is then simply left unused).
-    void forget_since(const wchar_t* mark) {
+    void forget_since(const char16_t* mark) {
       if (blocks_.empty() || std::less<>{}(mark, blocks_.back().get()) || std::less<>{}(next_, mark)) return;
       room_ += static_cast<std::size_t>(next_ - mark);
-      next_ = const_cast<wchar_t*>(mark);
+      next_ = const_cast<char16_t*>(mark);
     }
 
    private:
-    static constexpr std::size_t block_chars = 16384;
-    std::vector<std::unique_ptr<wchar_t[]>> blocks_;
-    wchar_t* next_ = nullptr;
+    static constexpr std::size_t block_units = 16384;
+    std::vector<std::unique_ptr<char16_t[]>> blocks_;
+    char16_t* next_ = nullptr;
     std::size_t room_ = 0;
-    std::wstring scratch_;  // the text being read
   };
-  // One key and its answer. The text is the answer of a text table and the
-  // key of a table of counts by moniker; a text table counts rows.
+  // One key and its answer. The text (kept by text_blocks) is the answer of
+  // a text table and the key of a table of counts by moniker; a text table
+  // counts rows.
   struct entry {
     std::int64_t id;
     std::int64_t number;
     std::int64_t count;
-    std::wstring_view text;
+    const char16_t* text;
   };
   struct key {
     std::int64_t id;
     std::int64_t number;
-    std::wstring_view moniker;
+    std::u16string_view moniker;
   };
 
-  key key_of(const entry& e) const { return {e.id, e.number, text_key_ ? e.text : std::wstring_view()}; }
+  key key_of(const entry& e) const {
+    return {e.id, e.number, text_key_ ? text_blocks::view(e.text) : std::u16string_view()};
+  }
 
   bool less(const key& a, const key& b) const {
     if (text_key_) return a.moniker < b.moniker;
@@ -317,8 +349,8 @@ struct table_answers::asked {
   // Where `per_row` counts by moniker in a UTF-8 database: the rows whose
   // key is not valid UTF-8, compared after conversion.
   table* unconvertible = nullptr;
-  // First texts that the per-row statement gave, by id: the texts handed
-  // out stay valid until clear().
+  // First texts that the per-row statement gave, by id: it runs once for
+  // each id.
   std::map<std::int64_t, std::optional<std::wstring>> per_row_texts;
 
   sqlite::statement& statement(const sqlite::database& db, const std::string& sql) {
@@ -381,13 +413,13 @@ std::int64_t table_answers::count(const sqlite::database& db, const count_questi
   return count + (a.unconvertible != nullptr ? a.unconvertible->count(bound) : 0);
 }
 
-std::optional<std::wstring_view> table_answers::first_text(const sqlite::database& db, const text_question& question,
-                                                           std::int64_t id) {
+std::optional<std::wstring> table_answers::first_text(const sqlite::database& db, const text_question& question,
+                                                     std::int64_t id) {
   asked& a = known(question);
   if (a.by_id == nullptr) a.by_id = &read(db, text_by_id_sql(question), false, true, rows_kept::all);
   const std::optional<table::text_rows> found = a.by_id->text(id, question.number());
   if (!found) return std::nullopt;
-  if (found->rows == 1) return found->text;
+  if (found->rows == 1) return text::from_utf16(found->text);
 
   auto [answer, is_new] = a.per_row_texts.try_emplace(id);
   if (is_new) {
@@ -401,8 +433,7 @@ std::optional<std::wstring_view> table_answers::first_text(const sqlite::databas
       throw;
     }
   }
-  if (!answer->second) return std::nullopt;
-  return std::wstring_view(*answer->second);
+  return answer->second;
 }
 
 void table_answers::forget(const question& question) {

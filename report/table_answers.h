@@ -132,15 +132,14 @@ class table_answers {
   std::int64_t count(const sqlite::database& db, const count_question& question, std::wstring_view moniker);
 
   // The text column of the statement's first row for the id; nothing when
-  // it gives none. NULL reads as the empty text. The text stays valid until
-  // clear(). Throws sqlite::error when the table cannot be read.
-  std::optional<std::wstring_view> first_text(const sqlite::database& db, const text_question& question,
-                                              std::int64_t id);
+  // it gives none. NULL reads as the empty text. Throws sqlite::error when
+  // the table cannot be read.
+  std::optional<std::wstring> first_text(const sqlite::database& db, const text_question& question,
+                                         std::int64_t id);
 
   // Forgets what was read for the question, and every table that no other
   // question still uses: a check that is done with its questions gives
   // their memory back. Asked again, the question reads its table anew.
-  // Texts handed out for it are no longer valid.
   void forget(const question& question);
 
   // Forgets every answer, so that the next question reads its table again.

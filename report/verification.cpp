@@ -47,6 +47,7 @@ void integrity_report::verify() {
 
   load_network_configuration(installation::key.get());
   check_site_data();
+  if (registry_read) registry_read();
   check_inband_states();
   check_slot_bindings();
   check_shared_antennas(antenna_satellites,

@@ -20,6 +20,8 @@ void verify_body(const wchar_t* archive_name) {
   // folder of the archive's databases is removed.
   std::optional<archive::archive_installation> archived;
   auto report = std::make_shared<integrity_report>(text_sink{});
+  // Nothing repairs here: the registry is given back once it has been read.
+  if (archive_name == nullptr) report->registry_read = [] { installation::close(); };
   bool found = false;
   cli::run_phase(L"analyzing: ", [report, &found, &archived, archive_name] {
     if (archive_name != nullptr) {

@@ -207,9 +207,9 @@ void integrity_report::load_inband_properties(win32::registry::raw_key installat
     // Neither the type nor the characters of this id are examined.
     const std::wstring inband = read_text(property.get(), L"Id", identifier_bytes).text;
     // The first site key read for an inband wins, with its name.
-    const std::int64_t inband_id = key_number64(inband);
-    if (inband_sites.emplace(inband_id, key_number64(site_name)).second) inband_site_keys.emplace(inband_id, site_name);
+    inband_sites.append(key_number64(inband), key_number64(site_name), site_name);
   });
+  inband_sites.order();
 }
 
 }  // namespace netkeep

@@ -211,9 +211,10 @@ TEST_F(NetworkConfiguration, ReadsTheInbandOfEachSite) {
        site("11", "\"Id\"=\"abc\"") + site("-3", "\"Id\"=dword:00000031"));
   // The first site of an inband keeps it; an id that is no number reads as 0;
   // the type of the value is not looked at.
-  EXPECT_EQ(report.inband_sites[12], 7);
-  EXPECT_EQ(report.inband_sites[0], 11);
-  EXPECT_EQ(report.inband_sites[1], -3);
+  EXPECT_EQ(report.inband_sites.find(12)->value, 7);
+  EXPECT_EQ(report.inband_sites.text(*report.inband_sites.find(12)), L"7");
+  EXPECT_EQ(report.inband_sites.find(0)->value, 11);
+  EXPECT_EQ(report.inband_sites.find(1)->value, -3);
   EXPECT_EQ(report.inband_sites.size(), 3u);
   EXPECT_TRUE(report.problems.empty());
 }

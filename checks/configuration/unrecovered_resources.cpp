@@ -28,7 +28,7 @@ void integrity_report::check_unrecovered_resources() {
     const std::int64_t device_id = rows.column_int64(0);
     const std::int64_t allocation_space = rows.column_int64(1);
     try {
-      const std::optional<std::wstring_view> moniker =
+      const std::optional<std::wstring> moniker =
           switching_answers.first_text(switching_db, moniker_of_device, device_id);
       if (!moniker) {
         add_problem(L"A set of unrecovered resources was detected that are not associated with a managed device.",

@@ -45,12 +45,12 @@ constexpr std::size_t home_modulator = 3;
 
 // The moniker that the role's query reads for the inband; empty when there
 // is no row or the column says "(none)". An empty moniker means the role has
-// no device. The text stays valid while the report's answers are kept.
-std::wstring_view inband_query(integrity_report& report, const inband_device_role& role, std::int64_t inband_id) {
-  const std::wstring_view moniker =
-      report.switching_answers.first_text(report.switching_db, *role.query, inband_id)
-          .value_or(std::wstring_view());
-  return moniker == L"(none)" ? std::wstring_view() : moniker;
+// no device.
+std::wstring inband_query(integrity_report& report, const inband_device_role& role, std::int64_t inband_id) {
+  std::wstring moniker =
+      report.switching_answers.first_text(report.switching_db, *role.query, inband_id).value_or(std::wstring());
+  if (moniker == L"(none)") moniker.clear();
+  return moniker;
 }
 
 }  // namespace
@@ -60,7 +60,7 @@ void integrity_report::check_inband_states() {
   while (inbands.step()) {
     const std::int64_t inband_id = inbands.column_int64(0);
 
-    std::array<std::wstring_view, 4> monikers;
+    std::array<std::wstring, 4> monikers;
     for (std::size_t role = 0; role < inband_device_roles.size(); ++role) {
       monikers[role] = inband_query(*this, inband_device_roles[role], inband_id);
     }

@@ -39,8 +39,8 @@ TEST_F(InbandStates, ConsistentInbandRecordsTheHomeSatelliteOfItsManagedAntenna)
 }
 
 TEST_F(InbandStates, UnknownDeviceIsCorrectableAndItsBindingCleared) {
-  report.site_names[7] = L"North";
-  report.inband_sites[12] = 7;
+  report.site_names.append(7, {}, L"North");
+  report.inband_sites.append(12, 7, L"7");
   inband(12, "'MM'", "'(none)'", "'(none)'", "'HM'");
   report.check_inband_states();
   EXPECT_EQ(descriptions(),

@@ -31,8 +31,8 @@ integrity_report::rf_device_entries(std::wstring_view moniker) const {
 
 integrity_report::moniker_lookup integrity_report::managed_device_moniker(std::int64_t id, bool must_exist) {
   // The answers hold the whole table for the run: no cache of our own.
-  if (std::optional<std::wstring_view> moniker = switching_answers.first_text(switching_db, moniker_of_device, id)) {
-    return {std::wstring(*moniker), true};
+  if (std::optional<std::wstring> moniker = switching_answers.first_text(switching_db, moniker_of_device, id)) {
+    return {std::move(*moniker), true};
   }
   if (must_exist) throw std::runtime_error("Allocator not found in managed device map.");
   return {L"<unknown(" + std::to_wstring(id) + L")>", false};

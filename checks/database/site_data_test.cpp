@@ -8,11 +8,11 @@ namespace {
 using SiteInbands = report_test;
 
 TEST_F(SiteInbands, SitesNamingMissingInbandsInInbandOrder) {
-  report.site_names[7] = L"North";
-  report.inband_sites[12] = 7;  // inband 12 does not exist
-  report.inband_sites[11] = 9;  // site 9 has no name, inband 11 does not exist
-  report.inband_sites[13] = 8;  // inband 13 exists
-  report.inband_site_keys = {{12, L"7"}, {11, L"9"}, {13, L"8"}};
+  report.site_names.append(7, {}, L"North");
+  report.inband_sites.append(12, 7, L"7");  // inband 12 does not exist
+  report.inband_sites.append(11, 9, L"9");  // site 9 has no name, inband 11 does not exist
+  report.inband_sites.append(13, 8, L"8");  // inband 13 exists
+  report.inband_sites.order();
   report.switching_db.exec("INSERT INTO inband_state (id) VALUES (13)");
   report.check_site_inbands();
   EXPECT_EQ(descriptions(), (std::vector<std::wstring>{
@@ -29,7 +29,7 @@ TEST_F(SiteInbands, SitesNamingMissingInbandsInInbandOrder) {
 TEST_F(SiteInbands, NoInbandPropertiesRunNoStatement) {
   report.switching_db.exec("DROP TABLE inband_state");
   EXPECT_NO_THROW(report.check_site_inbands());
-  report.inband_sites[1] = 1;
+  report.inband_sites.append(1, 1, L"1");
   EXPECT_THROW(report.check_site_inbands(), sqlite::error);
 }
 

@@ -112,13 +112,17 @@ std::wstring statement::column_text(int index) const {
 }
 
 void statement::append_column_text(int index, std::wstring& out) const {
-  const void* text = sqlite3_column_text16(handle_, index);
-  if (text == nullptr) return;
-  // SQLite ends the text with a zero character; it is read up to the first
-  // one, as a terminated wide string is.
-  const std::u16string_view whole(static_cast<const char16_t*>(text));
+  const std::u16string_view whole = column_text16(index);
   if (out.empty()) out.reserve(whole.size());
   netkeep::text::append_from_utf16(out, whole);
+}
+
+std::u16string_view statement::column_text16(int index) const {
+  const void* text = sqlite3_column_text16(handle_, index);
+  if (text == nullptr) return {};
+  // SQLite ends the text with a zero character; it is read up to the first
+  // one, as a terminated wide string is.
+  return std::u16string_view(static_cast<const char16_t*>(text));
 }
 
 std::string_view statement::column_bytes(int index) const {

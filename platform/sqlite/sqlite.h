@@ -95,6 +95,10 @@ class statement {
   std::wstring column_text(int index) const;
   // Appends what column_text gives to `out`, without a string of its own.
   void append_column_text(int index, std::wstring& out) const;
+  // The UTF-16 code units that column_text converts (it is their wide
+  // form), up to the first zero character; empty for NULL. Valid until the
+  // next step, reset or column call of this statement.
+  std::u16string_view column_text16(int index) const;
   // The column's bytes as the database holds them, a text in its encoding
   // and unconverted; valid until the next step or reset.
   std::string_view column_bytes(int index) const;

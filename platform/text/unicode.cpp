@@ -51,16 +51,20 @@ void append_utf8(std::string& out, char32_t c) {
 }
 
 std::u16string to_utf16(std::wstring_view text) {
-  std::u16string out;
-  out.reserve(text.size());
-  for (wchar_t w : text) {
+  std::u16string out(2 * text.size(), u'\0');
+  out.resize(static_cast<std::size_t>(write_utf16(text, out.data()) - out.data()));
+  return out;
+}
+
+char16_t* write_utf16(std::wstring_view text, char16_t* out) {
+  for (const wchar_t w : text) {
     char32_t c = static_cast<char32_t>(w);
     if (c >= 0x10000) {
       c -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (c >> 10));
-      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+      *out++ = static_cast<char16_t>(0xD800 + (c >> 10));
+      *out++ = static_cast<char16_t>(0xDC00 + (c & 0x3FF));
     } else {
-      out += static_cast<char16_t>(c);
+      *out++ = static_cast<char16_t>(c);
     }
   }
   return out;

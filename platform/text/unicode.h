@@ -16,6 +16,9 @@ namespace netkeep::text {
 
 // The UTF-16 code units of a wide string.
 std::u16string to_utf16(std::wstring_view text);
+// Writes the UTF-16 code units of `text` from `out` on, which has room for
+// twice as many units as the text has characters; returns their end.
+char16_t* write_utf16(std::wstring_view text, char16_t* out);
 
 // A wide string from UTF-16 code units; surrogate pairs are combined where
 // wchar_t is 32 bits wide, lone surrogates are kept.

@@ -24,6 +24,10 @@
 
 #include <cstdlib>
 #include <mutex>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <stdexcept>
 #include <vector>
 
@@ -95,6 +99,12 @@ void end_session(registry_state& s) noexcept {
   s.detached.clear();
   s.changed = false;
   s.lock = hive_lock();
+#ifdef __GLIBC__
+  // The tree was loaded by whichever thread opened the first key, and its
+  // memory stays with that thread's heap once freed; a command that goes on
+  // working in another thread would otherwise keep it to the end.
+  malloc_trim(0);
+#endif
 }
 
 // Holds the registry for one operation, loading the hive when no session is

@@ -1,0 +1,110 @@
+#pragma once
+// A table of texts by id, filled once by a loading step and then only read:
+// site id -> site name, inband id -> site id and the name of the site key
+// read. Of the entries of one id the first one appended wins. The entries
+// sit in one vector and their texts end to end, as UTF-16 code units, in one
+// pool: a table of a million ids costs a few allocations and no tree nodes,
+// where a map of wide strings costs two allocations and about a hundred
+// bytes an entry. A wide text and its UTF-16 form stand for each other one
+// to one for every text that the program reads.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/text/unicode.h"
+
+namespace netkeep {
+
+// The value of a table that holds texts only.
+struct no_value {};
+
+template <class Value>
+class id_text_table {
+ public:
+  struct entry {
+    std::int64_t id;
+    [[no_unique_address]] Value value;
+    std::uint32_t text_offset;  // in the pool
+    std::uint32_t text_size;
+  };
+  using const_iterator = typename std::vector<entry>::const_iterator;
+
+  // Adds an entry. Throws std::length_error when the texts no longer fit
+  // the pool's 32-bit offsets.
+  void append(std::int64_t id, Value value, std::wstring_view text) {
+    const std::size_t offset = texts_.size();
+    texts_.resize(offset + 2 * text.size());
+    texts_.resize(static_cast<std::size_t>(text::write_utf16(text, texts_.data() + offset) - texts_.data()));
+    add(id, value, offset);
+  }
+  // The same with the text's UTF-16 code units.
+  void append(std::int64_t id, Value value, std::u16string_view text) {
+    const std::size_t offset = texts_.size();
+    texts_.append(text);
+    add(id, value, offset);
+  }
+
+  // Puts the entries in id order and keeps, of the entries of one id, the
+  // first one appended. Look-ups and walks need the table in order;
+  // appending an id not above the last one puts it out of order.
+  void order() {
+    if (ordered_) return;
+    std::stable_sort(entries_.begin(), entries_.end(), [](const entry& a, const entry& b) { return a.id < b.id; });
+    const auto repeats =
+        std::unique(entries_.begin(), entries_.end(), [](const entry& a, const entry& b) { return a.id == b.id; });
+    entries_.erase(repeats, entries_.end());
+    ordered_ = true;
+  }
+
+  // The entry of the id, or null. Throws std::logic_error when the table is
+  // not in order.
+  const entry* find(std::int64_t id) const {
+    require_order();
+    const auto found = std::lower_bound(entries_.begin(), entries_.end(), id,
+                                        [](const entry& e, std::int64_t wanted) { return e.id < wanted; });
+    return found != entries_.end() && found->id == id ? &*found : nullptr;
+  }
+
+  // The entry's text.
+  std::wstring text(const entry& e) const {
+    return text::from_utf16(std::u16string_view(texts_).substr(e.text_offset, e.text_size));
+  }
+
+  // The entries in id order. Throws std::logic_error when the table is not
+  // in order.
+  const_iterator begin() const {
+    require_order();
+    return entries_.begin();
+  }
+  const_iterator end() const { return entries_.end(); }
+  std::size_t size() const { return entries_.size(); }
+  bool empty() const { return entries_.empty(); }
+
+ private:
+  // Adds the entry whose text the pool holds from `offset` on.
+  void add(std::int64_t id, Value value, std::size_t offset) {
+    if (texts_.size() > std::numeric_limits<std::uint32_t>::max()) {
+      texts_.resize(offset);
+      throw std::length_error("id_text_table: the texts do not fit");
+    }
+    if (!entries_.empty() && id <= entries_.back().id) ordered_ = false;
+    entries_.push_back(
+        {id, value, static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(texts_.size() - offset)});
+  }
+
+  void require_order() const {
+    if (!ordered_) throw std::logic_error("id_text_table: look-up before order()");
+  }
+
+  std::vector<entry> entries_;
+  std::u16string texts_;
+  bool ordered_ = true;
+};
+
+}  // namespace netkeep
