@@ -132,7 +132,7 @@ std::string text_question::statement() const {
 // of the key, sorted by key; counts, and for texts the rows, are added up
 // per key. Texts are kept as the UTF-16 code units that SQLite gives, each
 // after its length, end to end in blocks (text_blocks): a table of many rows
-// costs few allocations, two bytes a character and one word an entry. The
+// costs few allocations, two bytes a character and one word in its entry. The
 // wide text and its code units stand for each other one to one, so equal
 // code units are equal texts.
 class table_answers::table {
