@@ -1,7 +1,6 @@
 #include "report/rf_device_table.h"
 
 #include <algorithm>
-#include <array>
 #include <stdexcept>
 
 #include "platform/text/unicode.h"
@@ -59,13 +58,8 @@ std::pair<rf_device_table::const_iterator, rf_device_table::const_iterator> rf_d
 
 std::pair<rf_device_table::const_iterator, rf_device_table::const_iterator> rf_device_table::equal_range(
     std::wstring_view moniker) const {
-  // Most monikers fit the buffer on the stack: no allocation per look-up.
-  std::array<char16_t, 256> buffer;
-  if (2 * moniker.size() <= buffer.size()) {
-    const char16_t* const end = text::write_utf16(moniker, buffer.data());
-    return equal_range(std::u16string_view(buffer.data(), static_cast<std::size_t>(end - buffer.data())));
-  }
-  return equal_range(std::u16string_view(text::to_utf16(moniker)));
+  const text::utf16_key key(moniker);
+  return equal_range(key.units());
 }
 
 std::size_t rf_device_table::count(std::wstring_view moniker) const {

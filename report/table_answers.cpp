@@ -1,7 +1,6 @@
 #include "report/table_answers.h"
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <cctype>
 #include <deque>
@@ -179,17 +178,8 @@ class table_answers::table {
   }
 
   std::int64_t count(std::wstring_view moniker) const {
-    // Most monikers fit the buffer on the stack: no allocation per question.
-    std::array<char16_t, 256> buffer;
-    std::u16string longer;
-    std::u16string_view units;
-    if (2 * moniker.size() <= buffer.size()) {
-      units = {buffer.data(), static_cast<std::size_t>(text::write_utf16(moniker, buffer.data()) - buffer.data())};
-    } else {
-      longer = text::to_utf16(moniker);
-      units = longer;
-    }
-    const entry* e = find({0, 0, units});
+    const text::utf16_key key(moniker);
+    const entry* e = find({0, 0, key.units()});
     return e != nullptr ? e->count : 0;
   }
 

@@ -56,6 +56,15 @@ std::u16string to_utf16(std::wstring_view text) {
   return out;
 }
 
+utf16_key::utf16_key(std::wstring_view text) {
+  if (2 * text.size() <= buffer_.size()) {
+    units_ = {buffer_.data(), static_cast<std::size_t>(write_utf16(text, buffer_.data()) - buffer_.data())};
+  } else {
+    longer_ = to_utf16(text);
+    units_ = longer_;
+  }
+}
+
 char16_t* write_utf16(std::wstring_view text, char16_t* out) {
   for (const wchar_t w : text) {
     char32_t c = static_cast<char32_t>(w);

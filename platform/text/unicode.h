@@ -6,6 +6,7 @@
 // code unit it was, so that UTF-16 data read from SQLite or the registry
 // round-trips exactly.
 
+#include <array>
 #include <compare>
 #include <cstddef>
 #include <filesystem>
@@ -19,6 +20,22 @@ std::u16string to_utf16(std::wstring_view text);
 // Writes the UTF-16 code units of `text` from `out` on, which has room for
 // twice as many units as the text has characters; returns their end.
 char16_t* write_utf16(std::wstring_view text, char16_t* out);
+
+// The UTF-16 code units of a wide text, kept on the stack when the text is
+// short: a look-up that converts its key allocates nothing for most keys.
+class utf16_key {
+ public:
+  explicit utf16_key(std::wstring_view text);
+  utf16_key(const utf16_key&) = delete;
+  utf16_key& operator=(const utf16_key&) = delete;
+
+  std::u16string_view units() const { return units_; }
+
+ private:
+  std::array<char16_t, 256> buffer_;
+  std::u16string longer_;  // a text too long for the buffer
+  std::u16string_view units_;
+};
 
 // A wide string from UTF-16 code units; surrogate pairs are combined where
 // wchar_t is 32 bits wide, lone surrogates are kept.
