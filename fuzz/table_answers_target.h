@@ -225,6 +225,22 @@ inline std::string table_answers_target(const std::uint8_t* data, std::size_t si
       differs(count->statement(), "1", "an answer", "an error");
       return finding.str();
     }
+    {
+      // All ids at once (one of them twice), from a pass that keeps theirs
+      // only: before any other question has read the table.
+      table_answers fresh;
+      std::vector<std::int64_t> asked(std::begin(ids), std::end(ids));
+      asked.push_back(asked[1]);
+      const std::vector<std::int64_t> ours = fresh.counts(db, *count, asked);
+      for (std::size_t i = 0; i < asked.size(); ++i) {
+        const std::optional<std::wstring> sqlites = per_row.first(asked[i]);
+        if (!sqlites || std::to_wstring(ours[i]) != *sqlites) {
+          differs(count->statement(), "the ids at once, " + std::to_string(asked[i]), std::to_string(ours[i]),
+                  show(sqlites));
+          return finding.str();
+        }
+      }
+    }
     for (std::int64_t id : ids) {
       const std::int64_t ours = answers.count(db, *count, id);
       const std::optional<std::wstring> sqlites = per_row.first(id);

@@ -80,8 +80,6 @@ struct integrity_report {
   };
   using reservation_iterator = std::vector<reservation_entry>::const_iterator;
 
-  // Monikers are ordered by their UTF-16 code units.
-  using moniker_less = text::utf16_less;
   using rf_device_table = netkeep::rf_device_table;
   using antenna_satellite_table = std::multimap<std::int64_t, std::int64_t>;
 

@@ -376,6 +376,32 @@ std::int64_t table_answers::count(const sqlite::database& db, const count_questi
   return a.by_id->count(id);
 }
 
+std::vector<std::int64_t> table_answers::counts(const sqlite::database& db, const count_question& question,
+                                                const std::vector<std::int64_t>& ids) {
+  std::vector<std::int64_t> answers(ids.size());
+  const table* whole = question.serial() < asked_.size() && asked_[question.serial()] != nullptr
+                           ? asked_[question.serial()]->by_id
+                           : nullptr;
+  if (whole != nullptr) {
+    for (std::size_t i = 0; i < ids.size(); ++i) answers[i] = whole->count(ids[i]);
+    return answers;
+  }
+  // The rows of the one-pass statement, added up for the wanted ids only.
+  std::vector<std::int64_t> wanted = ids;
+  std::sort(wanted.begin(), wanted.end());
+  wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
+  std::vector<std::int64_t> counted(wanted.size());
+  const auto slot = [&wanted](std::int64_t id) { return std::lower_bound(wanted.begin(), wanted.end(), id); };
+  sqlite::statement rows(db, count_by_id_sql(question));
+  while (rows.step()) {
+    const std::int64_t id = rows.column_int64(1);
+    const auto found = slot(id);
+    if (found != wanted.end() && *found == id) counted[static_cast<std::size_t>(found - wanted.begin())] += rows.column_int64(0);
+  }
+  for (std::size_t i = 0; i < ids.size(); ++i) answers[i] = counted[static_cast<std::size_t>(slot(ids[i]) - wanted.begin())];
+  return answers;
+}
+
 std::int64_t table_answers::count(const sqlite::database& db, const count_question& question,
                                   std::wstring_view moniker) {
   asked& a = known(question);

@@ -131,6 +131,14 @@ class table_answers {
   std::int64_t count(const sqlite::database& db, const count_question& question, std::int64_t id);
   std::int64_t count(const sqlite::database& db, const count_question& question, std::wstring_view moniker);
 
+  // The counts that the question's statement gives for each of `ids`, in
+  // their order. Where the question has not read its table yet, one pass
+  // over it keeps the counts of these ids only and nothing for later
+  // questions: for a few ids asked of a large table. Throws sqlite::error
+  // when the table cannot be read.
+  std::vector<std::int64_t> counts(const sqlite::database& db, const count_question& question,
+                                   const std::vector<std::int64_t>& ids);
+
   // The text column of the statement's first row for the id; nothing when
   // it gives none. NULL reads as the empty text. Throws sqlite::error when
   // the table cannot be read.

@@ -4,11 +4,17 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <limits>
 #include <sstream>
+#include <stdexcept>
+#include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "checks/configuration/duplicate_runs.h"
+#include "platform/text/unicode.h"
 #include "report/integrity_report.h"
 #include "report/repair_actions.h"
 
@@ -32,54 +38,107 @@ const std::array<count_question, 11> device_references = {{
     {"device_id", "scheduled_channel_device_reservation", "device_id"},
 }};
 
-// True when any table of device_references still uses the managed device
-// id; stops at the first table that does, so later tables are only read
-// when an orphan needs them.
-bool device_still_referenced(integrity_report& report, std::int64_t id) {
+// Which of the managed device ids a table of device_references still uses.
+// For each id the tables are asked in order up to the first that uses it,
+// so a table is only read when an id that no earlier table uses needs it;
+// each is read once, for all of those ids.
+std::vector<bool> devices_still_referenced(integrity_report& report, const std::vector<std::int64_t>& ids) {
+  std::vector<bool> referenced(ids.size());
+  std::vector<std::size_t> unused(ids.size());  // indexes into `ids`
+  for (std::size_t i = 0; i < ids.size(); ++i) unused[i] = i;
   for (const count_question& question : device_references) {
-    if (report.switching_answers.count(report.switching_db, question, id) > 0) return true;
+    if (unused.empty()) break;
+    std::vector<std::int64_t> asked;
+    asked.reserve(unused.size());
+    for (std::size_t i : unused) asked.push_back(ids[i]);
+    const std::vector<std::int64_t> counts = report.switching_answers.counts(report.switching_db, question, asked);
+    std::vector<std::size_t> still_unused;
+    for (std::size_t k = 0; k < unused.size(); ++k) {
+      if (counts[k] > 0) {
+        referenced[unused[k]] = true;
+      } else {
+        still_unused.push_back(unused[k]);
+      }
+    }
+    unused = std::move(still_unused);
   }
-  return false;
+  return referenced;
 }
+
+// The rows of managed_device_map, moniker -> id, with the monikers as the
+// UTF-16 code units that SQLite gives, end to end in one pool: two million
+// rows cost a few allocations.
+class device_ids_by_moniker {
+ public:
+  struct entry {
+    std::int64_t id;
+    std::uint32_t moniker_offset;  // in the pool
+    std::uint32_t moniker_size;
+  };
+
+  explicit device_ids_by_moniker(const sqlite::database& db) {
+    sqlite::statement rows(db, "SELECT id,moniker FROM managed_device_map");
+    while (rows.step()) {
+      const std::u16string_view moniker = rows.column_text16(1);
+      if (monikers_.size() + moniker.size() > std::numeric_limits<std::uint32_t>::max()) {
+        throw std::length_error("managed device map: the monikers do not fit");
+      }
+      entries_.push_back({rows.column_int64(0), static_cast<std::uint32_t>(monikers_.size()),
+                          static_cast<std::uint32_t>(moniker.size())});
+      monikers_.append(moniker);
+    }
+    // In moniker order and, for one moniker, in row order.
+    std::stable_sort(entries_.begin(), entries_.end(),
+                     [this](const entry& a, const entry& b) { return moniker(a) < moniker(b); });
+  }
+
+  std::u16string_view moniker(const entry& e) const {
+    return std::u16string_view(monikers_).substr(e.moniker_offset, e.moniker_size);
+  }
+  const std::vector<entry>& entries() const { return entries_; }
+
+ private:
+  std::vector<entry> entries_;
+  std::u16string monikers_;
+};
 
 }  // namespace
 
 void integrity_report::check_managed_device_map() {
-  // Moniker -> managed device id, in moniker order and, for one moniker, in
-  // row order (a stable sort of the rows). Held for this check only.
-  using entry = std::pair<std::wstring, std::int64_t>;
-  std::vector<entry> managed_device_ids;
-  {
-    sqlite::statement rows(switching_db, "SELECT id,moniker FROM managed_device_map");
-    while (rows.step()) managed_device_ids.emplace_back(rows.column_text(1), rows.column_int64(0));
-  }
-  std::stable_sort(managed_device_ids.begin(), managed_device_ids.end(),
-                   [](const entry& a, const entry& b) { return moniker_less{}(a.first, b.first); });
-
+  const device_ids_by_moniker managed_device_ids(switching_db);
+  using entry = device_ids_by_moniker::entry;
   using entry_iterator = std::vector<entry>::const_iterator;
   for_each_duplicate_run<std::vector<entry>>(
-      managed_device_ids, [](const entry& a, const entry& b) { return a.first == b.first; },
-      [this](entry_iterator first, entry_iterator) {
-        add_problem(L"Multiple device id entries for '" + first->first + L"'.");
+      managed_device_ids.entries(),
+      [&managed_device_ids](const entry& a, const entry& b) {
+        return managed_device_ids.moniker(a) == managed_device_ids.moniker(b);
+      },
+      [this, &managed_device_ids](entry_iterator first, entry_iterator) {
+        add_problem(L"Multiple device id entries for '" + text::from_utf16(managed_device_ids.moniker(*first)) +
+                    L"'.");
       });
 
   // Orphans in moniker order; a moniker with several ids once per id, in
   // row order.
-  for (const auto& [moniker, id] : managed_device_ids) {
-    const auto [first, end] = rf_device_entries(moniker);
+  std::vector<const entry*> orphans;
+  std::vector<std::int64_t> orphan_ids;
+  for (const entry& e : managed_device_ids.entries()) {
+    const auto [first, end] = rf_devices.equal_range(managed_device_ids.moniker(e));
     if (first != end) continue;
+    orphans.push_back(&e);
+    orphan_ids.push_back(e.id);
+  }
+  const std::vector<bool> referenced = devices_still_referenced(*this, orphan_ids);
+  for (std::size_t i = 0; i < orphans.size(); ++i) {
     std::wostringstream text;
-    text << L"Device '" << moniker << L"' (id: " << id
+    text << L"Device '" << text::from_utf16(managed_device_ids.moniker(*orphans[i])) << L"' (id: " << orphans[i]->id
          << L") in managed device map when not associated with a satellite.";
-    if (device_still_referenced(*this, id)) {
+    if (referenced[i]) {
       add_problem(text.str());
     } else {
-      add_problem(text.str(), delete_managed_device_entry(id, this));
+      add_problem(text.str(), delete_managed_device_entry(orphans[i]->id, this));
     }
   }
-  // No other check asks these questions: their tables, read whole for the
-  // orphans, are given back.
-  for (const count_question& question : device_references) switching_answers.forget(question);
 }
 
 }  // namespace netkeep
