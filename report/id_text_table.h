@@ -51,15 +51,19 @@ class id_text_table {
   }
 
   // Puts the entries in id order and keeps, of the entries of one id, the
-  // first one appended. Look-ups and walks need the table in order;
-  // appending an id not above the last one puts it out of order.
+  // first one appended; then gives back the room that growing left unused.
+  // Look-ups and walks need the table in order; appending an id not above
+  // the last one puts it out of order.
   void order() {
-    if (ordered_) return;
-    std::stable_sort(entries_.begin(), entries_.end(), [](const entry& a, const entry& b) { return a.id < b.id; });
-    const auto repeats =
-        std::unique(entries_.begin(), entries_.end(), [](const entry& a, const entry& b) { return a.id == b.id; });
-    entries_.erase(repeats, entries_.end());
-    ordered_ = true;
+    if (!ordered_) {
+      std::stable_sort(entries_.begin(), entries_.end(), [](const entry& a, const entry& b) { return a.id < b.id; });
+      const auto repeats =
+          std::unique(entries_.begin(), entries_.end(), [](const entry& a, const entry& b) { return a.id == b.id; });
+      entries_.erase(repeats, entries_.end());
+      ordered_ = true;
+    }
+    entries_.shrink_to_fit();
+    texts_.shrink_to_fit();
   }
 
   // The entry of the id, or null. Throws std::logic_error when the table is

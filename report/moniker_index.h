@@ -3,13 +3,18 @@
 // monikers, or a sorted vector), for tables that are asked about one
 // moniker at a time far more often than they change: the entries of a
 // moniker are found without comparing it with the monikers along a path of
-// the tree or of a binary search. Open addressing in one array, so that a
-// look-up touches one slot and the entry it finds.
+// the tree or of a binary search. Open addressing in one array of positions
+// in the table, so that a look-up touches one slot and the entry it finds;
+// the tables indexed here hold their entries in a vector, where a position
+// is one step away.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <iterator>
+#include <limits>
+#include <stdexcept>
 #include <string_view>
 #include <type_traits>
 #include <utility>
@@ -43,12 +48,18 @@ class moniker_index {
   std::pair<iterator, iterator> equal_range(const Table& table, view moniker) {
     if (&table != indexed_ || table.size() != indexed_size_) build(table);
     const std::size_t hash = std::hash<view>()(moniker);
+    const std::uint32_t high = high_bits(hash);
     for (std::size_t i = hash & mask_;; i = (i + 1) & mask_) {
       const slot& s = slots_[i];
-      if (s.entries == 0) return {table.end(), table.end()};
-      if (s.hash == static_cast<std::uint32_t>(hash) && Key()(*s.first) == moniker) {
-        return {s.first, std::next(s.first, s.entries)};
-      }
+      if (s.tag == 0) return {table.end(), table.end()};
+      if ((s.tag >> 8) != high) continue;
+      const iterator first = std::next(table.begin(), s.first);
+      if (Key()(*first) != moniker) continue;
+      const std::size_t entries = s.tag & 0xFF;
+      if (entries < many_entries) return {first, std::next(first, entries)};
+      iterator end = std::next(first, many_entries);
+      while (end != table.end() && Key()(*end) == moniker) ++end;
+      return {first, end};
     }
   }
 
@@ -59,16 +70,22 @@ class moniker_index {
   }
 
  private:
-  // The entries of one moniker: the first and how many (a moniker has at
-  // least one; none marks a free slot), and the low bits of its hash. Two
-  // words a slot, as most slots hold one entry.
+  // The entries of one moniker: the position of the first in the table, and
+  // a tag of the high 24 bits of its hash above the number of its entries
+  // (at least one, up to many_entries, which stands for that many or more).
+  // A free slot's tag is 0. Two words of 32 bits a slot.
   struct slot {
-    iterator first{};
-    std::uint32_t entries = 0;
-    std::uint32_t hash = 0;
+    std::uint32_t first = 0;
+    std::uint32_t tag = 0;
   };
+  static constexpr std::size_t many_entries = 0xFF;
+
+  static std::uint32_t high_bits(std::size_t hash) {
+    return static_cast<std::uint32_t>(hash >> (8 * sizeof(std::size_t) - 24)) & 0xFFFFFF;
+  }
 
   void build(const Table& table) {
+    if (table.size() > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("moniker_index: too many entries");
     // Keys that the table's order holds equivalent are equal texts.
     const auto run_end = [&table](iterator first) {
       iterator end = std::next(first);
@@ -82,12 +99,16 @@ class moniker_index {
     while (capacity < 2 * monikers) capacity *= 2;
     slots_.assign(capacity, slot{});
     mask_ = capacity - 1;
+    std::size_t position = 0;
     for (iterator first = table.begin(); first != table.end();) {
       const iterator end = run_end(first);
+      const std::size_t entries = static_cast<std::size_t>(std::distance(first, end));
       const std::size_t hash = std::hash<view>()(Key()(*first));
       std::size_t i = hash & mask_;
-      while (slots_[i].entries != 0) i = (i + 1) & mask_;
-      slots_[i] = {first, static_cast<std::uint32_t>(std::distance(first, end)), static_cast<std::uint32_t>(hash)};
+      while (slots_[i].tag != 0) i = (i + 1) & mask_;
+      slots_[i] = {static_cast<std::uint32_t>(position),
+                   high_bits(hash) << 8 | static_cast<std::uint32_t>(std::min(entries, many_entries))};
+      position += entries;
       first = end;
     }
     indexed_ = &table;

@@ -28,9 +28,10 @@ TEST(MonikerIndex, GivesTheTablesOwnRangesOfExactMonikers) {
   devices.emplace(L"", -1);
   devices.emplace(L"dev-1", -2);
   devices.emplace(text::from_utf16(u"\U0001F600"), -3);
+  for (int i = 0; i < 300; ++i) devices.emplace(L"MANY", 3000 + i);  // more than a slot counts
   moniker_index<table> index;
   for (const std::wstring moniker :
-       {L"DEV-0", L"DEV-1", L"DEV-699", L"dev-1", L"", L"DEV-700", L"DEV-", L"DEV-1 ", L"\U0001F600"}) {
+       {L"DEV-0", L"DEV-1", L"DEV-699", L"dev-1", L"", L"DEV-700", L"DEV-", L"DEV-1 ", L"\U0001F600", L"MANY"}) {
     auto expected = devices.equal_range(moniker);
     if (expected.first == expected.second) expected = {devices.end(), devices.end()};
     const auto found = index.equal_range(devices, moniker);

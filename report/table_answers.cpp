@@ -166,8 +166,14 @@ class table_answers::table {
     }
     const auto by_key = [this](const entry& a, const entry& b) { return less(key_of(a), key_of(b)); };
     if (!std::is_sorted(entries_.begin(), entries_.end(), by_key)) {
-      // Stable, so that the first of equal keys is the first row read.
-      std::stable_sort(entries_.begin(), entries_.end(), by_key);
+      // The first text of a key is the first row read: a stable sort, which
+      // takes a buffer of half the entries. Counts only add up, and sort in
+      // place.
+      if (text_answer_) {
+        std::stable_sort(entries_.begin(), entries_.end(), by_key);
+      } else {
+        std::sort(entries_.begin(), entries_.end(), by_key);
+      }
       merge_counts();
     }
   }

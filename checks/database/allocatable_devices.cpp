@@ -2,10 +2,9 @@
 // device that the registry network configuration still has, on a satellite
 // of the row's allocation space, once per allocation space.
 
-#include <functional>
 #include <string>
-#include <unordered_set>
 #include <utility>
+#include <vector>
 
 #include "platform/text/unicode.h"
 #include "report/integrity_report.h"
@@ -13,22 +12,6 @@
 
 namespace netkeep {
 namespace {
-
-// An allocatable_device entry that passed: a moniker on an allocation space.
-// Rows with equal monikers and allocation spaces are the same entry; the
-// other columns take no part. A moniker that passes has entries in
-// rf_devices, and its first one stands for it.
-struct accepted_entry {
-  const void* device;  // the moniker's first rf_devices entry
-  std::int64_t allocation_space;
-  bool operator==(const accepted_entry&) const = default;
-};
-
-struct accepted_entry_hash {
-  std::size_t operator()(const accepted_entry& e) const {
-    return std::hash<const void*>()(e.device) * 31 + std::hash<std::int64_t>()(e.allocation_space);
-  }
-};
 
 // "SELECT count (allocation) FROM device_allocation WHERE moniker = ?" and
 // "SELECT count (device_moniker) FROM unrecovered_device WHERE device_moniker = ?".
@@ -46,7 +29,12 @@ bool moniker_still_referenced(integrity_report& report, const std::wstring& moni
 }  // namespace
 
 void integrity_report::check_allocatable_devices() {
-  std::unordered_set<accepted_entry, accepted_entry_hash> accepted;
+  // The entries that passed, by the moniker's first rf_devices entry, which
+  // stands for the moniker. Rows with equal monikers and allocation spaces
+  // are the same entry (the other columns take no part), and an entry only
+  // passes on the allocation space of that first entry's satellite: so one
+  // flag per rf_devices entry holds what passed.
+  std::vector<bool> accepted(rf_devices.size());
   // Columns by position: 0 allocation_space, 2 moniker, and the rowid last,
   // whatever the number of the table's columns.
   sqlite::statement rows(switching_db, "SELECT *,rowid FROM allocatable_device");
@@ -73,10 +61,11 @@ void integrity_report::check_allocatable_devices() {
       if (device_space != space) {
         description = L"The allocatable device '" + moniker + L"' is no longer associated with the satellite '" +
                       allocation_space_label(space) + L"'.";
-      } else if (!accepted.insert({&*device, space}).second) {
+      } else if (accepted[static_cast<std::size_t>(device - rf_devices.begin())]) {
         description = L"The allocatable device '" + moniker + L"' on satellite '" + allocation_space_label(space) +
                       L"' has a duplicate entry.";
       } else {
+        accepted[static_cast<std::size_t>(device - rf_devices.begin())] = true;
         continue;
       }
     }
