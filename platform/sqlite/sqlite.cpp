@@ -6,6 +6,8 @@
 
 namespace sqlite {
 
+void use_each_connection_from_one_thread_at_a_time() { sqlite3_config(SQLITE_CONFIG_MULTITHREAD); }
+
 database::~database() {
   if (handle_ != nullptr) sqlite3_close(handle_);
 }

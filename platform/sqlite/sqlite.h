@@ -20,6 +20,13 @@ class error : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Lets the connections go without SQLite's own lock on every call (a row
+// step, a column read): the program uses each connection, and the
+// statements made on it, from one thread at a time, the worker thread of a
+// command or the main thread before and after it. To be called before the
+// first connection is opened; afterwards it changes nothing.
+void use_each_connection_from_one_thread_at_a_time();
+
 class database {
  public:
   database() = default;
