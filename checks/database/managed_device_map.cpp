@@ -119,12 +119,15 @@ void integrity_report::check_managed_device_map() {
       });
 
   // Orphans in moniker order; a moniker with several ids once per id, in
-  // row order.
+  // row order. Both tables are in the order of the monikers' code units, so
+  // one walk along rf_devices finds which monikers it has.
   std::vector<const entry*> orphans;
   std::vector<std::int64_t> orphan_ids;
+  auto device = rf_devices.begin();
   for (const entry& e : managed_device_ids.entries()) {
-    const auto [first, end] = rf_devices.equal_range(managed_device_ids.moniker(e));
-    if (first != end) continue;
+    const std::u16string_view moniker = managed_device_ids.moniker(e);
+    while (device != rf_devices.end() && device->moniker < moniker) ++device;
+    if (device != rf_devices.end() && device->moniker == moniker) continue;
     orphans.push_back(&e);
     orphan_ids.push_back(e.id);
   }
