@@ -20,6 +20,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/memory/large_pages.h"
+
 namespace netkeep {
 
 // The moniker of a map's entry: its key, a wide text.
@@ -115,7 +117,7 @@ class moniker_index {
     indexed_size_ = table.size();
   }
 
-  std::vector<slot> slots_;
+  std::vector<slot, memory::large_page_allocator<slot>> slots_;
   std::size_t mask_ = 0;
   const Table* indexed_ = nullptr;
   std::size_t indexed_size_ = 0;

@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/memory/large_pages.h"
 #include "report/moniker_index.h"
 
 namespace netkeep {
@@ -45,7 +46,8 @@ struct rf_device {
 class rf_device_table {
  public:
   using value_type = rf_device;
-  using const_iterator = std::vector<rf_device>::const_iterator;
+  using entry_vector = std::vector<rf_device, memory::large_page_allocator<rf_device>>;
+  using const_iterator = entry_vector::const_iterator;
 
   rf_device_table() = default;
   rf_device_table(const rf_device_table&) = delete;
@@ -89,9 +91,9 @@ class rf_device_table {
   char16_t* next_ = nullptr;
   std::size_t room_ = 0;
 
-  std::vector<rf_device> entries_;
+  entry_vector entries_;
   bool ordered_ = true;
-  mutable moniker_index<std::vector<rf_device>, moniker_of> index_;
+  mutable moniker_index<entry_vector, moniker_of> index_;
 };
 
 }  // namespace netkeep
