@@ -87,7 +87,9 @@ class moniker_index {
   }
 
   void build(const Table& table) {
-    if (table.size() > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("moniker_index: too many entries");
+    if (table.size() > std::numeric_limits<std::uint32_t>::max()) {
+      throw std::length_error("moniker_index: too many entries");
+    }
     // Keys that the table's order holds equivalent are equal texts.
     const auto run_end = [&table](iterator first) {
       iterator end = std::next(first);

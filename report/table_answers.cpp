@@ -402,9 +402,13 @@ std::vector<std::int64_t> table_answers::counts(const sqlite::database& db, cons
   while (rows.step()) {
     const std::int64_t id = rows.column_int64(1);
     const auto found = slot(id);
-    if (found != wanted.end() && *found == id) counted[static_cast<std::size_t>(found - wanted.begin())] += rows.column_int64(0);
+    if (found != wanted.end() && *found == id) {
+      counted[static_cast<std::size_t>(found - wanted.begin())] += rows.column_int64(0);
+    }
   }
-  for (std::size_t i = 0; i < ids.size(); ++i) answers[i] = counted[static_cast<std::size_t>(slot(ids[i]) - wanted.begin())];
+  for (std::size_t i = 0; i < ids.size(); ++i) {
+    answers[i] = counted[static_cast<std::size_t>(slot(ids[i]) - wanted.begin())];
+  }
   return answers;
 }
 
