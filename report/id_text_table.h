@@ -21,6 +21,47 @@
 
 namespace netkeep {
 
+// Texts end to end, as UTF-16 code units, in one string; each is known by
+// where it starts and how long it is, in 32 bits each.
+class utf16_pool {
+ public:
+  struct span {
+    std::uint32_t offset;
+    std::uint32_t size;
+  };
+
+  // Keeps the text and returns where. Throws std::length_error, keeping
+  // nothing, when the texts no longer fit the 32-bit offsets.
+  span append(std::wstring_view text) {
+    const std::size_t offset = texts_.size();
+    texts_.resize(offset + 2 * text.size());
+    texts_.resize(static_cast<std::size_t>(text::write_utf16(text, texts_.data() + offset) - texts_.data()));
+    return kept_from(offset);
+  }
+  // The same with the text's UTF-16 code units.
+  span append(std::u16string_view text) {
+    const std::size_t offset = texts_.size();
+    texts_.append(text);
+    return kept_from(offset);
+  }
+
+  std::u16string_view view(span text) const { return std::u16string_view(texts_).substr(text.offset, text.size); }
+
+  // Gives back the room that growing left unused.
+  void shrink_to_fit() { texts_.shrink_to_fit(); }
+
+ private:
+  span kept_from(std::size_t offset) {
+    if (texts_.size() > std::numeric_limits<std::uint32_t>::max()) {
+      texts_.resize(offset);
+      throw std::length_error("utf16_pool: the texts do not fit");
+    }
+    return {static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(texts_.size() - offset)};
+  }
+
+  std::u16string texts_;
+};
+
 // The value of a table that holds texts only.
 struct no_value {};
 
@@ -30,25 +71,15 @@ class id_text_table {
   struct entry {
     std::int64_t id;
     [[no_unique_address]] Value value;
-    std::uint32_t text_offset;  // in the pool
-    std::uint32_t text_size;
+    utf16_pool::span text;
   };
   using const_iterator = typename std::vector<entry>::const_iterator;
 
   // Adds an entry. Throws std::length_error when the texts no longer fit
-  // the pool's 32-bit offsets.
-  void append(std::int64_t id, Value value, std::wstring_view text) {
-    const std::size_t offset = texts_.size();
-    texts_.resize(offset + 2 * text.size());
-    texts_.resize(static_cast<std::size_t>(text::write_utf16(text, texts_.data() + offset) - texts_.data()));
-    add(id, value, offset);
-  }
+  // the pool.
+  void append(std::int64_t id, Value value, std::wstring_view text) { add(id, value, texts_.append(text)); }
   // The same with the text's UTF-16 code units.
-  void append(std::int64_t id, Value value, std::u16string_view text) {
-    const std::size_t offset = texts_.size();
-    texts_.append(text);
-    add(id, value, offset);
-  }
+  void append(std::int64_t id, Value value, std::u16string_view text) { add(id, value, texts_.append(text)); }
 
   // Puts the entries in id order and keeps, of the entries of one id, the
   // first one appended; then gives back the room that growing left unused.
@@ -76,9 +107,7 @@ class id_text_table {
   }
 
   // The entry's text.
-  std::wstring text(const entry& e) const {
-    return text::from_utf16(std::u16string_view(texts_).substr(e.text_offset, e.text_size));
-  }
+  std::wstring text(const entry& e) const { return text::from_utf16(texts_.view(e.text)); }
 
   // The entries in id order. Throws std::logic_error when the table is not
   // in order.
@@ -91,15 +120,9 @@ class id_text_table {
   bool empty() const { return entries_.empty(); }
 
  private:
-  // Adds the entry whose text the pool holds from `offset` on.
-  void add(std::int64_t id, Value value, std::size_t offset) {
-    if (texts_.size() > std::numeric_limits<std::uint32_t>::max()) {
-      texts_.resize(offset);
-      throw std::length_error("id_text_table: the texts do not fit");
-    }
+  void add(std::int64_t id, Value value, utf16_pool::span text) {
     if (!entries_.empty() && id <= entries_.back().id) ordered_ = false;
-    entries_.push_back(
-        {id, value, static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(texts_.size() - offset)});
+    entries_.push_back({id, value, text});
   }
 
   void require_order() const {
@@ -107,7 +130,7 @@ class id_text_table {
   }
 
   std::vector<entry> entries_;
-  std::u16string texts_;
+  utf16_pool texts_;
   bool ordered_ = true;
 };
 

@@ -53,6 +53,7 @@ void integrity_report::check_allocatable_devices() {
     if (device == rf_devices.end()) {
       description = L"The allocatable device '" + moniker + L"' is no longer associated with an allocation space.";
     } else {
+      const auto first_place = static_cast<std::size_t>(device - rf_devices.begin());
       const auto satellite_space = satellite_allocation_spaces.lower_bound(device->path.satellite_id);
       const std::int64_t device_space =
           satellite_space != satellite_allocation_spaces.end() && satellite_space->first == device->path.satellite_id
@@ -61,11 +62,11 @@ void integrity_report::check_allocatable_devices() {
       if (device_space != space) {
         description = L"The allocatable device '" + moniker + L"' is no longer associated with the satellite '" +
                       allocation_space_label(space) + L"'.";
-      } else if (accepted[static_cast<std::size_t>(device - rf_devices.begin())]) {
+      } else if (accepted[first_place]) {
         description = L"The allocatable device '" + moniker + L"' on satellite '" + allocation_space_label(space) +
                       L"' has a duplicate entry.";
       } else {
-        accepted[static_cast<std::size_t>(device - rf_devices.begin())] = true;
+        accepted[first_place] = true;
         continue;
       }
     }

@@ -5,9 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <limits>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -15,6 +13,7 @@
 
 #include "checks/configuration/duplicate_runs.h"
 #include "platform/text/unicode.h"
+#include "report/id_text_table.h"
 #include "report/integrity_report.h"
 #include "report/repair_actions.h"
 
@@ -66,40 +65,29 @@ std::vector<bool> devices_still_referenced(integrity_report& report, const std::
 }
 
 // The rows of managed_device_map, moniker -> id, with the monikers as the
-// UTF-16 code units that SQLite gives, end to end in one pool: two million
-// rows cost a few allocations.
+// UTF-16 code units that SQLite gives, in one pool: two million rows cost a
+// few allocations.
 class device_ids_by_moniker {
  public:
   struct entry {
     std::int64_t id;
-    std::uint32_t moniker_offset;  // in the pool
-    std::uint32_t moniker_size;
+    utf16_pool::span moniker;
   };
 
   explicit device_ids_by_moniker(const sqlite::database& db) {
     sqlite::statement rows(db, "SELECT id,moniker FROM managed_device_map");
-    while (rows.step()) {
-      const std::u16string_view moniker = rows.column_text16(1);
-      if (monikers_.size() + moniker.size() > std::numeric_limits<std::uint32_t>::max()) {
-        throw std::length_error("managed device map: the monikers do not fit");
-      }
-      entries_.push_back({rows.column_int64(0), static_cast<std::uint32_t>(monikers_.size()),
-                          static_cast<std::uint32_t>(moniker.size())});
-      monikers_.append(moniker);
-    }
+    while (rows.step()) entries_.push_back({rows.column_int64(0), monikers_.append(rows.column_text16(1))});
     // In moniker order and, for one moniker, in row order.
     std::stable_sort(entries_.begin(), entries_.end(),
                      [this](const entry& a, const entry& b) { return moniker(a) < moniker(b); });
   }
 
-  std::u16string_view moniker(const entry& e) const {
-    return std::u16string_view(monikers_).substr(e.moniker_offset, e.moniker_size);
-  }
+  std::u16string_view moniker(const entry& e) const { return monikers_.view(e.moniker); }
   const std::vector<entry>& entries() const { return entries_; }
 
  private:
   std::vector<entry> entries_;
-  std::u16string monikers_;
+  utf16_pool monikers_;
 };
 
 }  // namespace
