@@ -41,6 +41,16 @@ std::error_code write_all(int fd, const char* data, std::size_t size) {
 
 std::error_code sync(int fd) { return ::fsync(fd) == 0 ? std::error_code() : last_error(); }
 
+void start_writeback(int fd, std::uint64_t offset, std::uint64_t size) {
+#ifdef __linux__
+  ::sync_file_range(fd, static_cast<off_t>(offset), static_cast<off_t>(size), SYNC_FILE_RANGE_WRITE);
+#else
+  (void)fd;
+  (void)offset;
+  (void)size;
+#endif
+}
+
 std::error_code close(int fd) { return ::close(fd) == 0 ? std::error_code() : last_error(); }
 
 std::error_code copy_owner_and_mode(int fd, const std::filesystem::path& model) {

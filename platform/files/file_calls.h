@@ -5,6 +5,7 @@
 // throwing.
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <system_error>
 
@@ -23,6 +24,12 @@ std::error_code write_all(int fd, const char* data, std::size_t size);
 
 // Flushes the file's contents to the disk.
 std::error_code sync(int fd);
+
+// Asks the system to start writing `size` bytes from `offset` to the disk
+// without waiting for them, so that a later sync() has less left to wait
+// for. Only a hint: nothing where the platform has no such call, and
+// failures (a pipe, a device) are ignored.
+void start_writeback(int fd, std::uint64_t offset, std::uint64_t size);
 
 std::error_code close(int fd);
 

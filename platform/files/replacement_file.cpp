@@ -128,7 +128,7 @@ class replacement_file::descriptor_buffer : public std::streambuf {
     if (count < epptr() - pptr()) return std::streambuf::xsputn(data, count);
     // A large write goes straight to the file.
     if (!flush()) return 0;
-    error_ = calls::write_all(fd_, data, static_cast<std::size_t>(count));
+    write_out(data, static_cast<std::size_t>(count));
     return error_ ? 0 : count;
   }
 
@@ -138,12 +138,29 @@ class replacement_file::descriptor_buffer : public std::streambuf {
   bool flush() {
     if (error_) return false;
     const std::size_t pending = static_cast<std::size_t>(pptr() - pbase());
-    if (pending > 0) error_ = calls::write_all(fd_, pbase(), pending);
+    if (pending > 0) write_out(pbase(), pending);
     setp(bytes_.data(), bytes_.data() + bytes_.size());
     return !error_;
   }
 
+  // Writes to the file and has the system start writing a large file to the
+  // disk while more is written, instead of leaving all of it to the final
+  // sync.
+  void write_out(const char* data, std::size_t size) {
+    error_ = calls::write_all(fd_, data, size);
+    if (error_) return;
+    written_ += size;
+    if (written_ - writeback_from_ >= writeback_step) {
+      calls::start_writeback(fd_, writeback_from_, written_ - writeback_from_);
+      writeback_from_ = written_;
+    }
+  }
+
+  static constexpr std::uint64_t writeback_step = 16 << 20;
+
   int fd_;
+  std::uint64_t written_ = 0;         // bytes written to the file so far
+  std::uint64_t writeback_from_ = 0;  // where no writeback was started yet
   std::vector<char> bytes_;
   std::error_code error_;
 };

@@ -71,8 +71,9 @@ registry_state& state() {
 void begin_session(registry_state& s) {
   std::filesystem::path file = hive_path();
   hive_lock lock = hive_lock::acquire(file);
-  std::optional<std::string> bytes = read_hive_file(file);
-  s.root = bytes ? parse_hive(*bytes, file.string()) : std::make_unique<key_node>();
+  std::unique_ptr<key_node> root;
+  const bool found = read_hive_file(file, [&root, &file](const hive_reader& read) { root = parse_hive(read, file.string()); });
+  s.root = found ? std::move(root) : std::make_unique<key_node>();
   s.file = std::move(file);
   s.lock = std::move(lock);
   s.changed = false;

@@ -51,26 +51,22 @@ void with_replacement(const std::filesystem::path& file, Use use) {
 
 }  // namespace
 
-std::optional<std::string> read_hive_file(const std::filesystem::path& file) {
+bool read_hive_file(const std::filesystem::path& file, const std::function<void(const hive_reader&)>& use) {
   file_descriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) {
-    if (errno == ENOENT) return std::nullopt;
+    if (errno == ENOENT) return false;
     fail("cannot open the registry file", file, errno);
   }
-  std::string bytes;
-  struct stat status {};
-  if (::fstat(fd.get(), &status) == 0 && status.st_size > 0) bytes.reserve(static_cast<std::size_t>(status.st_size));
-  char buffer[1 << 16];
-  for (;;) {
-    const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      fail("cannot read the registry file", file, errno);
+  // Read once from start to end.
+  ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+  use([&fd, &file](char* buffer, std::size_t size) {
+    for (;;) {
+      const ssize_t got = ::read(fd.get(), buffer, size);
+      if (got >= 0) return static_cast<std::size_t>(got);
+      if (errno != EINTR) fail("cannot read the registry file", file, errno);
     }
-    if (got == 0) break;
-    bytes.append(buffer, static_cast<std::size_t>(got));
-  }
-  return bytes;
+  });
+  return true;
 }
 
 void check_hive_replaceable(const std::filesystem::path& file) {

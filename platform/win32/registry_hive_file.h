@@ -5,15 +5,18 @@
 #include <filesystem>
 #include <functional>
 #include <ostream>
-#include <optional>
 #include <string>
 #include <string_view>
 
+#include "platform/win32/registry_hive_format.h"
+
 namespace win32::registry {
 
-// The bytes of the file, or nothing when it does not exist. Other failures
-// throw std::runtime_error naming the file.
-std::optional<std::string> read_hive_file(const std::filesystem::path& file);
+// Opens the file and hands `use` a reader of its bytes (registry_hive_format.h),
+// which reads the file a piece at a time; false, without calling `use`, when
+// the file does not exist. Failures to open or read throw
+// std::runtime_error naming the file.
+bool read_hive_file(const std::filesystem::path& file, const std::function<void(const hive_reader&)>& use);
 
 // Replaces the file's contents atomically with netkeep::files::replacement_file:
 // a crash at any moment leaves the old or the new file, never a partial one;

@@ -32,6 +32,15 @@ namespace win32::registry {
 // message "<file_name>:<line>: <problem>".
 std::unique_ptr<key_node> parse_hive(std::string_view bytes, const std::string& file_name);
 
+// Hands the parser the next bytes of a hive file: puts at most `size` bytes
+// at `buffer` and returns how many, 0 at the end of the file; a failure to
+// read throws.
+using hive_reader = std::function<std::size_t(char* buffer, std::size_t size)>;
+
+// Parses a hive file as parse_hive above, reading it a piece at a time, so
+// that the file is never held whole in memory.
+std::unique_ptr<key_node> parse_hive(const hive_reader& read, const std::string& file_name);
+
 // Writes the text of the hive file for the tree below `root` by handing it
 // to `sink` in pieces of about a megabyte, in order; the whole text is never
 // held at once. An exception from `sink` ends the writing.

@@ -146,6 +146,25 @@ TEST(HiveFormat, AcceptsByteOrderMarksUtf16AndRegedit4) {
     EXPECT_EQ(describe_values(key_at(*root, {L"K\u00c9Y"})), expected);
   }
   EXPECT_EQ(parse_hive("", "f.reg")->children.size(), 0u);
+  // In UTF-16 a line ends at the unit 0x000A only, not at a byte 0x0A of
+  // another unit; an odd last byte is no character.
+  const std::wstring units = L"Windows Registry Editor Version 5.00\r\n[HKEY_LOCAL_MACHINE\\\u410a\u0a41]\r\n";
+  const std::unique_ptr<key_node> root = parse_hive("\xFF\xFE" + netkeep::text::to_utf16le(units) + "A", "f.reg");
+  EXPECT_EQ(subkey_names(*root), netkeep::text::to_utf8(L"\u410a\u0a41 "));
+}
+
+TEST(HiveFormat, ReadsALineLongerThanThePiecesItReadsTheFileIn) {
+  // The file is read a megabyte at a time; this line spans three of them.
+  const std::size_t bytes = 1 << 20;
+  std::string line = "\"b\"=hex:";
+  for (std::size_t i = 0; i < bytes; ++i) line += "5a,";
+  line.back() = '\n';
+  const std::string file = "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\K]\n" + line + "\"v\"=\"x\"\n";
+  const std::unique_ptr<key_node> root = parse_hive(file, "f.reg");
+  const key_node& key = key_at(*root, {L"K"});
+  ASSERT_EQ(key.values.size(), 2u);
+  EXPECT_EQ(key.values.at(0).data(), std::string(bytes, 'Z'));
+  EXPECT_EQ(key.values.at(1).data(), std::string("x\0\0\0", 4));
 }
 
 TEST(HiveFormat, MalformedFilesNameTheFileAndLine) {

@@ -74,52 +74,46 @@ bool widen_plain(std::string_view bytes, std::wstring& line) {
   return plain;
 }
 
-// The lines of the file, decoded, without their line ends. UTF-8 lines are
-// decoded one at a time so that a large file is not held twice as wide text.
+// The lines of the file, decoded, without their line ends, read from the
+// file a piece at a time: neither the file nor its wide text is ever held
+// whole, only the piece that holds the line being read.
 class line_source {
  public:
-  explicit line_source(std::string_view bytes) {
-    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
-      wide_ = netkeep::text::from_utf16le(bytes.substr(2));
+  explicit line_source(const hive_reader& read) : read_(read) {
+    while (end_ < 3 && fill()) {
+    }
+    const std::string_view start(buffer_.data(), end_);
+    if (start.starts_with("\xFF\xFE")) {
       is_wide_ = true;
-    } else {
-      if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
-      bytes_ = bytes;
+      begin_ = 2;
+    } else if (start.starts_with("\xEF\xBB\xBF")) {
+      begin_ = 3;
     }
   }
 
   // The next line, or false after the last; number() is then its number.
   bool next(std::wstring& line) {
-    const std::size_t size = is_wide_ ? wide_.size() : bytes_.size();
-    if (position_ >= size) return false;
+    std::string_view bytes;
+    if (!next_bytes(bytes)) return false;
     ++number_;
-    std::size_t end;
     valid_ = true;
     if (is_wide_) {
-      end = wide_.find(L'\n', position_);
-      if (end == std::wstring::npos) end = size;
-      line.assign(wide_, position_, end - position_);
+      line = netkeep::text::from_utf16le(bytes);
       // A lone surrogate cannot be written back as UTF-8.
       valid_ = netkeep::text::from_utf8(netkeep::text::to_utf8(line)) == line;
       has_nul_ = line.find(L'\0') != std::wstring::npos;
-    } else {
-      end = bytes_.find('\n', position_);
-      if (end == std::string_view::npos) end = size;
-      const std::string_view bytes = bytes_.substr(position_, end - position_);
+    } else if (widen_plain(bytes, line)) {
       // Plain ASCII without NUL (nearly every line) is widened as it is,
       // reusing the line's buffer.
-      if (widen_plain(bytes, line)) {
-        has_nul_ = false;
-      } else {
-        line = netkeep::text::from_utf8(bytes);
-        // Bytes that are not UTF-8 would be read as other characters and
-        // written back differently.
-        valid_ = netkeep::text::to_utf8(line) == bytes;
-        // Only a NUL byte decodes to a NUL character.
-        has_nul_ = bytes.find('\0') != std::string_view::npos;
-      }
+      has_nul_ = false;
+    } else {
+      line = netkeep::text::from_utf8(bytes);
+      // Bytes that are not UTF-8 would be read as other characters and
+      // written back differently.
+      valid_ = netkeep::text::to_utf8(line) == bytes;
+      // Only a NUL byte decodes to a NUL character.
+      has_nul_ = bytes.find('\0') != std::string_view::npos;
     }
-    position_ = end + 1;
     if (!line.empty() && line.back() == L'\r') line.pop_back();
     return true;
   }
@@ -131,12 +125,73 @@ class line_source {
   bool has_nul() const { return has_nul_; }
 
  private:
+  static constexpr std::size_t piece_bytes = 1 << 20;
+
+  // The bytes of the next line without its line feed (the code unit 0x000A
+  // in UTF-16), valid until the next call; false after the last line. The
+  // text of a UTF-16 file is whole code units: an odd last byte is no text.
+  bool next_bytes(std::string_view& bytes) {
+    const std::size_t unit = is_wide_ ? 2 : 1;
+    std::size_t scan = begin_;  // where no line feed was found yet
+    for (;;) {
+      const std::size_t feed = find_line_feed(scan);
+      if (feed != std::string_view::npos) {
+        bytes = std::string_view(buffer_.data() + begin_, feed - begin_);
+        begin_ = feed + unit;
+        return true;
+      }
+      const std::size_t scanned = scan - begin_;
+      if (!fill()) break;
+      scan = begin_ + scanned;
+    }
+    const std::size_t rest = (end_ - begin_) / unit * unit;
+    if (rest == 0) return false;
+    bytes = std::string_view(buffer_.data() + begin_, rest);
+    begin_ = end_;
+    return true;
+  }
+
+  // The position of the first line feed at or after `scan` in the bytes
+  // read; npos when there is none, with `scan` moved to where a search may
+  // go on once more is read (before an odd last byte of UTF-16).
+  std::size_t find_line_feed(std::size_t& scan) const {
+    if (!is_wide_) {
+      const void* feed = std::memchr(buffer_.data() + scan, '\n', end_ - scan);
+      if (feed != nullptr) return static_cast<std::size_t>(static_cast<const char*>(feed) - buffer_.data());
+      scan = end_;
+      return std::string_view::npos;
+    }
+    for (; scan + 2 <= end_; scan += 2) {
+      if (buffer_[scan] == '\n' && buffer_[scan + 1] == '\0') return scan;
+    }
+    return std::string_view::npos;
+  }
+
+  // Reads more of the file after the bytes not yet taken, which move to the
+  // front of the buffer first; the buffer grows for a line longer than it.
+  // False at the end of the file.
+  bool fill() {
+    if (at_end_) return false;
+    if (begin_ > 0) {
+      std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+      end_ -= begin_;
+      begin_ = 0;
+    }
+    if (buffer_.size() - end_ < piece_bytes / 2) buffer_.resize(std::max(piece_bytes, 2 * buffer_.size()));
+    const std::size_t got = read_(buffer_.data() + end_, buffer_.size() - end_);
+    end_ += got;
+    at_end_ = got == 0;
+    return !at_end_;
+  }
+
+  const hive_reader& read_;
+  std::vector<char> buffer_;
+  std::size_t begin_ = 0;  // the first byte not yet taken
+  std::size_t end_ = 0;    // the end of the bytes read
+  bool at_end_ = false;
   bool is_wide_ = false;
   bool valid_ = true;
   bool has_nul_ = false;
-  std::wstring wide_;
-  std::string_view bytes_;
-  std::size_t position_ = 0;
   std::size_t number_ = 0;
 };
 
@@ -155,7 +210,7 @@ std::size_t common_prefix(std::wstring_view a, std::wstring_view b) {
 
 class hive_parser {
  public:
-  hive_parser(std::string_view bytes, const std::string& file_name) : lines_(bytes), file_name_(file_name) {}
+  hive_parser(const hive_reader& read, const std::string& file_name) : lines_(read), file_name_(file_name) {}
 
   std::unique_ptr<key_node> parse() {
     std::wstring line;
@@ -469,8 +524,17 @@ class hive_parser {
 
 }  // namespace
 
+std::unique_ptr<key_node> parse_hive(const hive_reader& read, const std::string& file_name) {
+  return hive_parser(read, file_name).parse();
+}
+
 std::unique_ptr<key_node> parse_hive(std::string_view bytes, const std::string& file_name) {
-  return hive_parser(bytes, file_name).parse();
+  const hive_reader read = [&bytes](char* buffer, std::size_t size) {
+    const std::size_t taken = bytes.copy(buffer, size);
+    bytes.remove_prefix(taken);
+    return taken;
+  };
+  return parse_hive(read, file_name);
 }
 
 }  // namespace win32::registry
