@@ -203,9 +203,10 @@ struct integrity_report {
     std::wstring moniker;  // or "<unknown(id)>" when not found
     bool found;
   };
+  // Entries of rf_devices, adjacent in table order.
+  using rf_device_range = std::pair<rf_device_table::const_iterator, rf_device_table::const_iterator>;
   // The entries of rf_devices with exactly this moniker, in table order.
-  std::pair<rf_device_table::const_iterator, rf_device_table::const_iterator> rf_device_entries(
-      std::wstring_view moniker) const;
+  rf_device_range rf_device_entries(std::wstring_view moniker) const;
   // The moniker of a managed_device_map id, answered by switching_answers
   // (the table is read once per run). A missing id throws
   // std::runtime_error when `must_exist`, else gives "<unknown(id)>".
@@ -216,8 +217,9 @@ struct integrity_report {
   // The first allocation space of the satellite of each registry entry of
   // the device, in entry order (repeats kept); the device must exist.
   std::vector<std::int64_t> device_allocation_spaces(std::int64_t id);
-  // The one antenna of all the moniker's registry entries, else -1.
-  std::int64_t device_antenna(std::wstring_view moniker) const;
+  // The one antenna of all the entries of a moniker (rf_device_entries),
+  // else -1.
+  static std::int64_t device_antenna(const rf_device_range& entries);
   // The name of the allocation space's first satellite, else the allocation
   // space id in decimal.
   std::wstring allocation_space_label(std::int64_t allocation_space) const;

@@ -9,6 +9,7 @@
 // is one step away.
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -49,20 +50,32 @@ class moniker_index {
   // calls reset().
   std::pair<iterator, iterator> equal_range(const Table& table, view moniker) {
     if (&table != indexed_ || table.size() != indexed_size_) build(table);
-    const std::size_t hash = std::hash<view>()(moniker);
-    const std::uint32_t high = high_bits(hash);
-    for (std::size_t i = hash & mask_;; i = (i + 1) & mask_) {
-      const slot& s = slots_[i];
-      if (s.tag == 0) return {table.end(), table.end()};
-      if ((s.tag >> 8) != high) continue;
-      const iterator first = std::next(table.begin(), s.first);
-      if (Key()(*first) != moniker) continue;
-      const std::size_t entries = s.tag & 0xFF;
-      if (entries < many_entries) return {first, std::next(first, entries)};
-      iterator end = std::next(first, many_entries);
-      while (end != table.end() && Key()(*end) == moniker) ++end;
-      return {first, end};
+    return find(table, moniker, std::hash<view>()(moniker));
+  }
+
+  // What equal_range gives for each of `monikers`, found side by side: the
+  // reads of the slots, then of the entries, then of their monikers, are
+  // made for all the monikers before any is waited for, so that the misses
+  // of a large table's memory overlap instead of following one another.
+  template <std::size_t N>
+  std::array<std::pair<iterator, iterator>, N> equal_ranges(const Table& table, const std::array<view, N>& monikers) {
+    if (&table != indexed_ || table.size() != indexed_size_) build(table);
+    std::array<std::size_t, N> hashes;
+    for (std::size_t i = 0; i < N; ++i) {
+      hashes[i] = std::hash<view>()(monikers[i]);
+      __builtin_prefetch(&slots_[hashes[i] & mask_]);
     }
+    for (std::size_t i = 0; i < N; ++i) {
+      const slot& s = slots_[hashes[i] & mask_];
+      if (s.tag != 0) __builtin_prefetch(&*std::next(table.begin(), s.first));
+    }
+    for (std::size_t i = 0; i < N; ++i) {
+      const slot& s = slots_[hashes[i] & mask_];
+      if (s.tag != 0) __builtin_prefetch(Key()(*std::next(table.begin(), s.first)).data());
+    }
+    std::array<std::pair<iterator, iterator>, N> ranges;
+    for (std::size_t i = 0; i < N; ++i) ranges[i] = find(table, monikers[i], hashes[i]);
+    return ranges;
   }
 
   // Forgets the index; the next call builds it again.
@@ -84,6 +97,22 @@ class moniker_index {
 
   static std::uint32_t high_bits(std::size_t hash) {
     return static_cast<std::uint32_t>(hash >> (8 * sizeof(std::size_t) - 24)) & 0xFFFFFF;
+  }
+
+  std::pair<iterator, iterator> find(const Table& table, view moniker, std::size_t hash) const {
+    const std::uint32_t high = high_bits(hash);
+    for (std::size_t i = hash & mask_;; i = (i + 1) & mask_) {
+      const slot& s = slots_[i];
+      if (s.tag == 0) return {table.end(), table.end()};
+      if ((s.tag >> 8) != high) continue;
+      const iterator first = std::next(table.begin(), s.first);
+      if (Key()(*first) != moniker) continue;
+      const std::size_t entries = s.tag & 0xFF;
+      if (entries < many_entries) return {first, std::next(first, entries)};
+      iterator end = std::next(first, many_entries);
+      while (end != table.end() && Key()(*end) == moniker) ++end;
+      return {first, end};
+    }
   }
 
   void build(const Table& table) {

@@ -13,15 +13,18 @@
 // reads (the conversions from UTF-16 and UTF-8 join surrogate pairs), so
 // equal code units are equal wide texts.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "platform/memory/large_pages.h"
+#include "platform/text/unicode.h"
 #include "report/moniker_index.h"
 
 namespace netkeep {
@@ -75,6 +78,12 @@ class rf_device_table {
   std::pair<const_iterator, const_iterator> equal_range(std::u16string_view moniker) const;
   std::pair<const_iterator, const_iterator> equal_range(std::wstring_view moniker) const;
   std::size_t count(std::wstring_view moniker) const;
+  // The entries of each moniker, as equal_range gives them, looked up side
+  // by side (moniker_index::equal_ranges): for a caller that has several
+  // monikers to look up at once.
+  template <std::size_t N>
+  std::array<std::pair<const_iterator, const_iterator>, N> equal_ranges(
+      const std::array<std::wstring_view, N>& monikers) const;
 
   void clear();
 
@@ -95,5 +104,17 @@ class rf_device_table {
   bool ordered_ = true;
   mutable moniker_index<entry_vector, moniker_of> index_;
 };
+
+template <std::size_t N>
+std::array<std::pair<rf_device_table::const_iterator, rf_device_table::const_iterator>, N> rf_device_table::equal_ranges(
+    const std::array<std::wstring_view, N>& monikers) const {
+  if (!ordered_) throw std::logic_error("rf_device_table: look-up before order()");
+  const auto keys = [&monikers]<std::size_t... I>(std::index_sequence<I...>) {
+    return std::array<text::utf16_key, N>{text::utf16_key(monikers[I])...};
+  }(std::make_index_sequence<N>());
+  std::array<std::u16string_view, N> units;
+  for (std::size_t i = 0; i < N; ++i) units[i] = keys[i].units();
+  return index_.equal_ranges(entries_, units);
+}
 
 }  // namespace netkeep

@@ -64,6 +64,7 @@ void integrity_report::check_inband_states() {
     for (std::size_t role = 0; role < inband_device_roles.size(); ++role) {
       monikers[role] = inband_query(*this, inband_device_roles[role], inband_id);
     }
+    const auto entries_of_roles = rf_devices.equal_ranges<4>({monikers[0], monikers[1], monikers[2], monikers[3]});
 
     // A device listed in several RF chains has no one satellite: it takes
     // no part here (the RF chain check reports it).
@@ -73,7 +74,7 @@ void integrity_report::check_inband_states() {
     bool several_satellites = false;
     for (std::size_t role = 0; role < inband_device_roles.size(); ++role) {
       if (monikers[role].empty()) continue;
-      const auto [first, end] = rf_device_entries(monikers[role]);
+      const auto [first, end] = entries_of_roles[role];
       const auto entries = std::distance(first, end);
       if (entries == 1) {
         placed[role] = true;
@@ -129,12 +130,12 @@ void integrity_report::check_inband_states() {
     const bool has_managed_modulator = !monikers[managed_modulator].empty();
     const bool has_managed_demodulator = !monikers[managed_demodulator].empty();
     if (has_managed_modulator && has_managed_demodulator) {
-      managed_antenna = device_antenna(monikers[managed_modulator]);
-      if (managed_antenna != device_antenna(monikers[managed_demodulator])) continue;
+      managed_antenna = device_antenna(entries_of_roles[managed_modulator]);
+      if (managed_antenna != device_antenna(entries_of_roles[managed_demodulator])) continue;
     } else if (has_managed_modulator) {
-      managed_antenna = device_antenna(monikers[managed_modulator]);
+      managed_antenna = device_antenna(entries_of_roles[managed_modulator]);
     } else if (has_managed_demodulator) {
-      managed_antenna = device_antenna(monikers[managed_demodulator]);
+      managed_antenna = device_antenna(entries_of_roles[managed_demodulator]);
     } else {
       continue;
     }

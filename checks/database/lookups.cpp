@@ -24,8 +24,7 @@ const std::int64_t* first_allocation_space(const std::multimap<std::int64_t, std
 
 }  // namespace
 
-std::pair<integrity_report::rf_device_table::const_iterator, integrity_report::rf_device_table::const_iterator>
-integrity_report::rf_device_entries(std::wstring_view moniker) const {
+integrity_report::rf_device_range integrity_report::rf_device_entries(std::wstring_view moniker) const {
   return rf_devices.equal_range(moniker);
 }
 
@@ -59,8 +58,8 @@ std::vector<std::int64_t> integrity_report::device_allocation_spaces(std::int64_
   return spaces;
 }
 
-std::int64_t integrity_report::device_antenna(std::wstring_view moniker) const {
-  auto [first, end] = rf_device_entries(moniker);
+std::int64_t integrity_report::device_antenna(const rf_device_range& entries) {
+  const auto [first, end] = entries;
   if (first == end) return -1;
   const std::int64_t antenna = first->path.antenna_id;
   for (auto device = first; device != end; ++device) {

@@ -109,10 +109,10 @@ TEST_F(Lookups, DeviceAntennaIsTheOneAntennaOfAllEntries) {
   place(L"B", 1, 10);
   place(L"B", 1, 11);
   place(L"C", 1, -4);
-  EXPECT_EQ(report.device_antenna(L"A"), 10);
-  EXPECT_EQ(report.device_antenna(L"B"), -1);
-  EXPECT_EQ(report.device_antenna(L"C"), -4);
-  EXPECT_EQ(report.device_antenna(L"unknown"), -1);
+  EXPECT_EQ(integrity_report::device_antenna(report.rf_device_entries(L"A")), 10);
+  EXPECT_EQ(integrity_report::device_antenna(report.rf_device_entries(L"B")), -1);
+  EXPECT_EQ(integrity_report::device_antenna(report.rf_device_entries(L"C")), -4);
+  EXPECT_EQ(integrity_report::device_antenna(report.rf_device_entries(L"unknown")), -1);
 }
 
 TEST_F(Lookups, AllocationSpaceLabelNamesTheFirstSatellite) {
