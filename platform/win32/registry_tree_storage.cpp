@@ -6,6 +6,8 @@
 #include <new>
 #include <stdexcept>
 
+#include "platform/memory/large_pages.h"
+
 namespace win32::registry {
 namespace detail {
 
@@ -166,7 +168,9 @@ std::size_t stored_name::folded_hash(std::u16string_view folded) {
 // hive_storage
 
 hive_storage::hive_storage() = default;
-hive_storage::~hive_storage() = default;
+hive_storage::~hive_storage() {
+  for (const block& b : blocks_) netkeep::memory::large_page_allocator<unsigned char>().deallocate(b.start, b.size);
+}
 
 hive_storage* hive_storage::create() { return new hive_storage; }
 
@@ -179,9 +183,14 @@ void* hive_storage::allocate(std::size_t bytes, std::size_t alignment) {
   if (bytes > block_bytes / 8) return large_.emplace_back(std::make_unique_for_overwrite<unsigned char[]>(bytes)).get();
   std::size_t padding = (alignment - reinterpret_cast<std::uintptr_t>(next_) % alignment) % alignment;
   if (next_ == nullptr || padding + bytes > left_) {
-    next_ = blocks_.emplace_back(std::make_unique_for_overwrite<unsigned char[]>(block_bytes)).get();
-    left_ = block_bytes;
-    padding = 0;  // new[] aligns for every fundamental type
+    // The blocks double up to the size that lives in large pages: a hive of
+    // a million sites is a few hundred megabytes, which would otherwise
+    // be as many page faults as 4 KiB pages when first written.
+    const std::size_t size = blocks_.empty() ? block_bytes : std::min(2 * blocks_.back().size, netkeep::memory::large_bytes);
+    next_ = netkeep::memory::large_page_allocator<unsigned char>().allocate(size);
+    blocks_.push_back({next_, size});
+    left_ = size;
+    padding = 0;  // the allocator aligns for every fundamental type
   }
   unsigned char* at = next_ + padding;
   next_ = at + bytes;

@@ -99,14 +99,18 @@ class hive_storage {
   hive_storage();
   ~hive_storage();
 
-  static constexpr std::size_t block_bytes = 64 * 1024;
+  static constexpr std::size_t block_bytes = 64 * 1024;  // the first block
   static constexpr std::size_t recent_slots = 4096;  // a power of two
 
   void* allocate(std::size_t bytes, std::size_t alignment);
   stored_name make_name(std::wstring_view name, std::u16string_view folded);
 
   std::size_t references_ = 1;
-  std::vector<std::unique_ptr<unsigned char[]>> blocks_;
+  struct block {
+    unsigned char* start;
+    std::size_t size;
+  };
+  std::vector<block> blocks_;
   std::vector<std::unique_ptr<unsigned char[]>> large_;  // one piece each
   unsigned char* next_ = nullptr;                         // free room in the last block
   std::size_t left_ = 0;
