@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <iterator>
 #include <map>
 #include <string>
@@ -30,12 +31,17 @@ TEST(MonikerIndex, GivesTheTablesOwnRangesOfExactMonikers) {
   devices.emplace(text::from_utf16(u"\U0001F600"), -3);
   for (int i = 0; i < 300; ++i) devices.emplace(L"MANY", 3000 + i);  // more than a slot counts
   moniker_index<table> index;
-  for (const std::wstring moniker :
-       {L"DEV-0", L"DEV-1", L"DEV-699", L"dev-1", L"", L"DEV-700", L"DEV-", L"DEV-1 ", L"\U0001F600", L"MANY"}) {
+  const std::array<std::wstring_view, 10> monikers = {
+      L"DEV-0", L"DEV-1", L"DEV-699", L"dev-1", L"", L"DEV-700", L"DEV-", L"DEV-1 ", L"\U0001F600", L"MANY"};
+  // One at a time, and all side by side.
+  const auto side_by_side = index.equal_ranges(devices, monikers);
+  for (std::size_t i = 0; i < monikers.size(); ++i) {
+    const std::wstring moniker(monikers[i]);
     auto expected = devices.equal_range(moniker);
     if (expected.first == expected.second) expected = {devices.end(), devices.end()};
     const auto found = index.equal_range(devices, moniker);
     EXPECT_TRUE(found.first == expected.first && found.second == expected.second) << text::to_utf8(moniker);
+    EXPECT_TRUE(side_by_side[i] == found) << text::to_utf8(moniker);
   }
   EXPECT_EQ(values(index.equal_range(devices, L"DEV-5")), (std::vector<int>{5, 705, 1405}));
 }

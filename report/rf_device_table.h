@@ -106,8 +106,8 @@ class rf_device_table {
 };
 
 template <std::size_t N>
-std::array<std::pair<rf_device_table::const_iterator, rf_device_table::const_iterator>, N> rf_device_table::equal_ranges(
-    const std::array<std::wstring_view, N>& monikers) const {
+auto rf_device_table::equal_ranges(const std::array<std::wstring_view, N>& monikers) const
+    -> std::array<std::pair<const_iterator, const_iterator>, N> {
   if (!ordered_) throw std::logic_error("rf_device_table: look-up before order()");
   const auto keys = [&monikers]<std::size_t... I>(std::index_sequence<I...>) {
     return std::array<text::utf16_key, N>{text::utf16_key(monikers[I])...};

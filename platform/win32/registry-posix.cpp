@@ -72,7 +72,8 @@ void begin_session(registry_state& s) {
   std::filesystem::path file = hive_path();
   hive_lock lock = hive_lock::acquire(file);
   std::unique_ptr<key_node> root;
-  const bool found = read_hive_file(file, [&root, &file](const hive_reader& read) { root = parse_hive(read, file.string()); });
+  const bool found =
+      read_hive_file(file, [&root, &file](const hive_reader& read) { root = parse_hive(read, file.string()); });
   s.root = found ? std::move(root) : std::make_unique<key_node>();
   s.file = std::move(file);
   s.lock = std::move(lock);

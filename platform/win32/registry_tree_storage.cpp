@@ -183,10 +183,12 @@ void* hive_storage::allocate(std::size_t bytes, std::size_t alignment) {
   if (bytes > block_bytes / 8) return large_.emplace_back(std::make_unique_for_overwrite<unsigned char[]>(bytes)).get();
   std::size_t padding = (alignment - reinterpret_cast<std::uintptr_t>(next_) % alignment) % alignment;
   if (next_ == nullptr || padding + bytes > left_) {
-    // The blocks double up to the size that lives in large pages: a hive of
-    // a million sites is a few hundred megabytes, which would otherwise
-    // be as many page faults as 4 KiB pages when first written.
-    const std::size_t size = blocks_.empty() ? block_bytes : std::min(2 * blocks_.back().size, netkeep::memory::large_bytes);
+    // The blocks double up to the size that lives in large pages: the few
+    // hundred megabytes of a hive of a million sites are first touched a
+    // large page at a time, not 4 KiB at a time.
+    const std::size_t size =
+        blocks_.empty() ? block_bytes : std::min(2 * blocks_.back().size, netkeep::memory::large_bytes);
+    blocks_.reserve(blocks_.size() + 1);  // so that the block is owned once allocated
     next_ = netkeep::memory::large_page_allocator<unsigned char>().allocate(size);
     blocks_.push_back({next_, size});
     left_ = size;
