@@ -5,8 +5,6 @@
 #include <filesystem>
 #include <functional>
 #include <ostream>
-#include <string>
-#include <string_view>
 
 #include "platform/win32/registry_hive_format.h"
 

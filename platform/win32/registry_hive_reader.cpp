@@ -98,7 +98,8 @@ class line_source {
     ++number_;
     valid_ = true;
     if (is_wide_) {
-      line = netkeep::text::from_utf16le(bytes);
+      line.clear();  // its buffer is reused
+      netkeep::text::append_from_utf16le(line, bytes);
       // A lone surrogate cannot be written back as UTF-8.
       valid_ = netkeep::text::from_utf8(netkeep::text::to_utf8(line)) == line;
       has_nul_ = line.find(L'\0') != std::wstring::npos;
