@@ -214,6 +214,8 @@ struct integrity_report {
   // Whether the first allocation space of one of the moniker's satellites is
   // `allocation_space`.
   bool device_on_allocation_space(std::wstring_view moniker, std::int64_t allocation_space) const;
+  // The same of the moniker's entries, already looked up.
+  bool device_on_allocation_space(const rf_device_range& entries, std::int64_t allocation_space) const;
   // The first allocation space of the satellite of each registry entry of
   // the device, in entry order (repeats kept); the device must exist.
   std::vector<std::int64_t> device_allocation_spaces(std::int64_t id);

@@ -15,6 +15,7 @@
 #include <functional>
 #include <iterator>
 #include <limits>
+#include <span>
 #include <stdexcept>
 #include <string_view>
 #include <type_traits>
@@ -32,6 +33,10 @@ struct map_key {
     return entry.first;
   }
 };
+
+// How many monikers equal_ranges looks up side by side: more would keep
+// more misses in flight than a processor has room for.
+inline constexpr std::size_t side_by_side_monikers = 16;
 
 // `Key` gives an entry's moniker as a string view; entries of equal
 // monikers are adjacent in the table's order.
@@ -53,29 +58,33 @@ class moniker_index {
     return find(table, moniker, std::hash<view>()(moniker));
   }
 
-  // What equal_range gives for each of `monikers`, found side by side: the
-  // reads of the slots, then of the entries, then of their monikers, are
-  // made for all the monikers before any is waited for, so that the misses
-  // of a large table's memory overlap instead of following one another.
-  template <std::size_t N>
-  std::array<std::pair<iterator, iterator>, N> equal_ranges(const Table& table, const std::array<view, N>& monikers) {
+  // What equal_range gives for each of `monikers`, into the same place of
+  // `ranges` (as long), found side by side: the reads of the slots, then of
+  // the entries, then of their monikers, are made for a group of monikers
+  // before any is waited for, so that the misses of a large table's memory
+  // overlap instead of following one another.
+  void equal_ranges(const Table& table, std::span<const view> monikers,
+                    std::span<std::pair<iterator, iterator>> ranges) {
+    if (ranges.size() != monikers.size()) throw std::invalid_argument("moniker_index: ranges for other monikers");
     if (&table != indexed_ || table.size() != indexed_size_) build(table);
-    std::array<std::size_t, N> hashes;
-    for (std::size_t i = 0; i < N; ++i) {
-      hashes[i] = std::hash<view>()(monikers[i]);
-      __builtin_prefetch(&slots_[hashes[i] & mask_]);
+    for (std::size_t start = 0; start < monikers.size(); start += side_by_side_monikers) {
+      const std::size_t n = std::min(side_by_side_monikers, monikers.size() - start);
+      const view* const names = monikers.data() + start;
+      std::array<std::size_t, side_by_side_monikers> hashes;
+      for (std::size_t i = 0; i < n; ++i) {
+        hashes[i] = std::hash<view>()(names[i]);
+        __builtin_prefetch(&slots_[hashes[i] & mask_]);
+      }
+      for (std::size_t i = 0; i < n; ++i) {
+        const slot& s = slots_[hashes[i] & mask_];
+        if (s.tag != 0) __builtin_prefetch(&*std::next(table.begin(), s.first));
+      }
+      for (std::size_t i = 0; i < n; ++i) {
+        const slot& s = slots_[hashes[i] & mask_];
+        if (s.tag != 0) __builtin_prefetch(Key()(*std::next(table.begin(), s.first)).data());
+      }
+      for (std::size_t i = 0; i < n; ++i) ranges[start + i] = find(table, names[i], hashes[i]);
     }
-    for (std::size_t i = 0; i < N; ++i) {
-      const slot& s = slots_[hashes[i] & mask_];
-      if (s.tag != 0) __builtin_prefetch(&*std::next(table.begin(), s.first));
-    }
-    for (std::size_t i = 0; i < N; ++i) {
-      const slot& s = slots_[hashes[i] & mask_];
-      if (s.tag != 0) __builtin_prefetch(Key()(*std::next(table.begin(), s.first)).data());
-    }
-    std::array<std::pair<iterator, iterator>, N> ranges;
-    for (std::size_t i = 0; i < N; ++i) ranges[i] = find(table, monikers[i], hashes[i]);
-    return ranges;
   }
 
   // Forgets the index; the next call builds it again.

@@ -31,10 +31,14 @@ TEST(MonikerIndex, GivesTheTablesOwnRangesOfExactMonikers) {
   devices.emplace(text::from_utf16(u"\U0001F600"), -3);
   for (int i = 0; i < 300; ++i) devices.emplace(L"MANY", 3000 + i);  // more than a slot counts
   moniker_index<table> index;
-  const std::array<std::wstring_view, 10> monikers = {
-      L"DEV-0", L"DEV-1", L"DEV-699", L"dev-1", L"", L"DEV-700", L"DEV-", L"DEV-1 ", L"\U0001F600", L"MANY"};
+  // More than one group of side by side look-ups.
+  std::vector<std::wstring> monikers = {L"DEV-0", L"DEV-1", L"DEV-699", L"dev-1", L"",    L"DEV-700",
+                                        L"DEV-",  L"DEV-1 ", L"\U0001F600", L"MANY", L"DEV-0"};
+  for (int i = 0; i < 30; ++i) monikers.push_back(L"DEV-" + std::to_wstring(i * 37));
+  const std::vector<std::wstring_view> views(monikers.begin(), monikers.end());
   // One at a time, and all side by side.
-  const auto side_by_side = index.equal_ranges(devices, monikers);
+  std::vector<std::pair<table::const_iterator, table::const_iterator>> side_by_side(views.size());
+  index.equal_ranges(devices, views, side_by_side);
   for (std::size_t i = 0; i < monikers.size(); ++i) {
     const std::wstring moniker(monikers[i]);
     auto expected = devices.equal_range(moniker);

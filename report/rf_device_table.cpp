@@ -1,6 +1,8 @@
 #include "report/rf_device_table.h"
 
 #include <algorithm>
+#include <array>
+#include <optional>
 #include <stdexcept>
 
 #include "platform/text/unicode.h"
@@ -60,6 +62,19 @@ std::pair<rf_device_table::const_iterator, rf_device_table::const_iterator> rf_d
     std::wstring_view moniker) const {
   const text::utf16_key key(moniker);
   return equal_range(key.units());
+}
+
+void rf_device_table::equal_ranges(std::span<const std::wstring_view> monikers, std::span<range> ranges) const {
+  if (!ordered_) throw std::logic_error("rf_device_table: look-up before order()");
+  if (ranges.size() != monikers.size()) throw std::invalid_argument("rf_device_table: ranges for other monikers");
+  constexpr std::size_t group = side_by_side_monikers;
+  for (std::size_t start = 0; start < monikers.size(); start += group) {
+    const std::size_t n = std::min(group, monikers.size() - start);
+    std::array<std::optional<text::utf16_key>, group> keys;
+    std::array<std::u16string_view, group> units;
+    for (std::size_t i = 0; i < n; ++i) units[i] = keys[i].emplace(monikers[start + i]).units();
+    index_.equal_ranges(entries_, std::span(units.data(), n), ranges.subspan(start, n));
+  }
 }
 
 std::size_t rf_device_table::count(std::wstring_view moniker) const {

@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -78,12 +79,12 @@ class rf_device_table {
   std::pair<const_iterator, const_iterator> equal_range(std::u16string_view moniker) const;
   std::pair<const_iterator, const_iterator> equal_range(std::wstring_view moniker) const;
   std::size_t count(std::wstring_view moniker) const;
-  // The entries of each moniker, as equal_range gives them, looked up side
-  // by side (moniker_index::equal_ranges): for a caller that has several
-  // monikers to look up at once.
-  template <std::size_t N>
-  std::array<std::pair<const_iterator, const_iterator>, N> equal_ranges(
-      const std::array<std::wstring_view, N>& monikers) const;
+  // The entries of each moniker, as equal_range gives them, into the same
+  // place of `ranges` (as long), looked up side by side
+  // (moniker_index::equal_ranges): for a caller that has several monikers
+  // to look up at once (best side_by_side_monikers or more).
+  using range = std::pair<const_iterator, const_iterator>;
+  void equal_ranges(std::span<const std::wstring_view> monikers, std::span<range> ranges) const;
 
   void clear();
 
@@ -104,17 +105,5 @@ class rf_device_table {
   bool ordered_ = true;
   mutable moniker_index<entry_vector, moniker_of> index_;
 };
-
-template <std::size_t N>
-auto rf_device_table::equal_ranges(const std::array<std::wstring_view, N>& monikers) const
-    -> std::array<std::pair<const_iterator, const_iterator>, N> {
-  if (!ordered_) throw std::logic_error("rf_device_table: look-up before order()");
-  const auto keys = [&monikers]<std::size_t... I>(std::index_sequence<I...>) {
-    return std::array<text::utf16_key, N>{text::utf16_key(monikers[I])...};
-  }(std::make_index_sequence<N>());
-  std::array<std::u16string_view, N> units;
-  for (std::size_t i = 0; i < N; ++i) units[i] = keys[i].units();
-  return index_.equal_ranges(entries_, units);
-}
 
 }  // namespace netkeep

@@ -2,12 +2,14 @@
 // device that the registry network configuration still has, on a satellite
 // of the row's allocation space, once per allocation space.
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/text/unicode.h"
 #include "report/integrity_report.h"
+#include "report/device_groups.h"
 #include "report/repair_actions.h"
 
 namespace netkeep {
@@ -26,6 +28,13 @@ bool moniker_still_referenced(integrity_report& report, const std::wstring& moni
   return allocations != 0 || unrecovered != 0;
 }
 
+// One row of allocatable_device, as the check reads it.
+struct allocatable_row {
+  std::int64_t allocation_space;
+  std::wstring moniker;
+  std::int64_t row_id;
+};
+
 }  // namespace
 
 void integrity_report::check_allocatable_devices() {
@@ -35,21 +44,13 @@ void integrity_report::check_allocatable_devices() {
   // passes on the allocation space of that first entry's satellite: so one
   // flag per rf_devices entry holds what passed.
   std::vector<bool> accepted(rf_devices.size());
-  // Columns by position: 0 allocation_space, 2 moniker, and the rowid last,
-  // whatever the number of the table's columns.
-  sqlite::statement rows(switching_db, "SELECT *,rowid FROM allocatable_device");
-  const int row_id_column = rows.column_count() - 1;
-  std::wstring moniker;
-  while (rows.step()) {
-    const std::int64_t space = rows.column_int64(0);
-    moniker.clear();
-    rows.append_column_text(2, moniker);
-    const std::int64_t row_id = rows.column_int64(row_id_column);
-
-    // Only the device's first place in the registry and the first
-    // allocation space of its satellite count.
+  // Only the device's first place in the registry and the first allocation
+  // space of its satellite count.
+  const auto check = [this, &accepted](const allocatable_row& row, const rf_device_range& devices) {
+    const auto device = devices.first;
+    const std::wstring& moniker = row.moniker;
+    const std::int64_t space = row.allocation_space;
     std::wstring description;
-    const auto device = rf_device_entries(moniker).first;
     if (device == rf_devices.end()) {
       description = L"The allocatable device '" + moniker + L"' is no longer associated with an allocation space.";
     } else {
@@ -67,16 +68,28 @@ void integrity_report::check_allocatable_devices() {
                       L"' has a duplicate entry.";
       } else {
         accepted[first_place] = true;
-        continue;
+        return;
       }
     }
 
     if (moniker_still_referenced(*this, moniker)) {
       add_problem(std::move(description));
     } else {
-      add_problem(std::move(description), delete_allocatable_device(moniker, this, space, row_id));
+      add_problem(std::move(description), delete_allocatable_device(moniker, this, space, row.row_id));
     }
-  }
+  };
+
+  // Columns by position: 0 allocation_space, 2 moniker, and the rowid last,
+  // whatever the number of the table's columns.
+  sqlite::statement rows(switching_db, "SELECT *,rowid FROM allocatable_device");
+  const int row_id_column = rows.column_count() - 1;
+  const auto read = [row_id_column](const sqlite::statement& row, allocatable_row& r) {
+    r.allocation_space = row.column_int64(0);
+    r.moniker.clear();
+    row.append_column_text(2, r.moniker);
+    r.row_id = row.column_int64(row_id_column);
+  };
+  check_rows_with_devices<allocatable_row>(rf_devices, rows, read, check);
   switching_answers.forget(device_allocations);
   switching_answers.forget(unrecovered_devices);
 }

@@ -64,7 +64,9 @@ void integrity_report::check_inband_states() {
     for (std::size_t role = 0; role < inband_device_roles.size(); ++role) {
       monikers[role] = inband_query(*this, inband_device_roles[role], inband_id);
     }
-    const auto entries_of_roles = rf_devices.equal_ranges<4>({monikers[0], monikers[1], monikers[2], monikers[3]});
+    const std::array<std::wstring_view, 4> role_monikers = {monikers[0], monikers[1], monikers[2], monikers[3]};
+    std::array<rf_device_range, 4> entries_of_roles;
+    rf_devices.equal_ranges(role_monikers, entries_of_roles);
 
     // A device listed in several RF chains has no one satellite: it takes
     // no part here (the RF chain check reports it).

@@ -38,7 +38,12 @@ integrity_report::moniker_lookup integrity_report::managed_device_moniker(std::i
 }
 
 bool integrity_report::device_on_allocation_space(std::wstring_view moniker, std::int64_t allocation_space) const {
-  auto [first, end] = rf_device_entries(moniker);
+  return device_on_allocation_space(rf_device_entries(moniker), allocation_space);
+}
+
+bool integrity_report::device_on_allocation_space(const rf_device_range& entries,
+                                                  std::int64_t allocation_space) const {
+  const auto [first, end] = entries;
   for (auto device = first; device != end; ++device) {
     const std::int64_t* space = first_allocation_space(satellite_allocation_spaces, device->path.satellite_id);
     if (space != nullptr && *space == allocation_space) return true;
