@@ -77,6 +77,11 @@ void rf_device_table::equal_ranges(std::span<const std::wstring_view> monikers, 
   }
 }
 
+void rf_device_table::equal_ranges(std::span<const std::u16string_view> monikers, std::span<range> ranges) const {
+  if (!ordered_) throw std::logic_error("rf_device_table: look-up before order()");
+  index_.equal_ranges(entries_, monikers, ranges);
+}
+
 std::size_t rf_device_table::count(std::wstring_view moniker) const {
   const auto [first, end] = equal_range(moniker);
   return static_cast<std::size_t>(end - first);

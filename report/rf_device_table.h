@@ -85,6 +85,7 @@ class rf_device_table {
   // to look up at once (best side_by_side_monikers or more).
   using range = std::pair<const_iterator, const_iterator>;
   void equal_ranges(std::span<const std::wstring_view> monikers, std::span<range> ranges) const;
+  void equal_ranges(std::span<const std::u16string_view> monikers, std::span<range> ranges) const;
 
   void clear();
 

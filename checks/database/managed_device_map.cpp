@@ -4,14 +4,18 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <limits>
+#include <span>
+#include <stdexcept>
 #include <sstream>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-#include "checks/configuration/duplicate_runs.h"
 #include "platform/text/unicode.h"
 #include "report/id_text_table.h"
 #include "report/integrity_report.h"
@@ -64,9 +68,9 @@ std::vector<bool> devices_still_referenced(integrity_report& report, const std::
   return referenced;
 }
 
-// The rows of managed_device_map, moniker -> id, with the monikers as the
-// UTF-16 code units that SQLite gives, in one pool: two million rows cost a
-// few allocations.
+// The rows of managed_device_map, moniker -> id, in row order, with the
+// monikers as the UTF-16 code units that SQLite gives, in one pool: two
+// million rows cost a few allocations.
 class device_ids_by_moniker {
  public:
   struct entry {
@@ -77,13 +81,54 @@ class device_ids_by_moniker {
   explicit device_ids_by_moniker(const sqlite::database& db) {
     sqlite::statement rows(db, "SELECT id,moniker FROM managed_device_map");
     while (rows.step()) entries_.push_back({rows.column_int64(0), monikers_.append(rows.column_text16(1))});
-    // In moniker order and, for one moniker, in row order.
-    std::stable_sort(entries_.begin(), entries_.end(),
-                     [this](const entry& a, const entry& b) { return moniker(a) < moniker(b); });
   }
 
-  std::u16string_view moniker(const entry& e) const { return monikers_.view(e.moniker); }
+  std::u16string_view moniker(std::size_t row) const { return monikers_.view(entries_[row].moniker); }
   const std::vector<entry>& entries() const { return entries_; }
+
+  // The rows of each moniker that more than one row has: the first row of
+  // each, in moniker order. The rows are grouped by the hash of their
+  // moniker, which a sort compares without reading the texts; only the few
+  // monikers found are sorted as texts.
+  std::vector<std::size_t> first_rows_of_repeated_monikers() const {
+    if (entries_.size() > std::numeric_limits<std::uint32_t>::max()) {
+      throw std::length_error("managed_device_map: too many rows");
+    }
+    struct hashed_row {
+      std::size_t hash;
+      std::uint32_t row;
+    };
+    std::vector<hashed_row> rows(entries_.size());
+    for (std::size_t row = 0; row < entries_.size(); ++row) {
+      rows[row] = {std::hash<std::u16string_view>()(moniker(row)), static_cast<std::uint32_t>(row)};
+    }
+    // Equal monikers have equal hashes: within one hash, by moniker and
+    // then by row.
+    std::sort(rows.begin(), rows.end(), [this](const hashed_row& a, const hashed_row& b) {
+      if (a.hash != b.hash) return a.hash < b.hash;
+      const int order = moniker(a.row).compare(moniker(b.row));
+      return order != 0 ? order < 0 : a.row < b.row;
+    });
+    std::vector<std::size_t> firsts;
+    for (std::size_t i = 0; i < rows.size();) {
+      std::size_t end = i + 1;
+      while (end < rows.size() && rows[end].hash == rows[i].hash && moniker(rows[end].row) == moniker(rows[i].row)) {
+        ++end;
+      }
+      if (end - i > 1) firsts.push_back(rows[i].row);
+      i = end;
+    }
+    in_moniker_order(firsts);
+    return firsts;
+  }
+
+  // Sorts rows by moniker and, for one moniker, in row order.
+  void in_moniker_order(std::vector<std::size_t>& rows) const {
+    std::sort(rows.begin(), rows.end(), [this](std::size_t a, std::size_t b) {
+      const int order = moniker(a).compare(moniker(b));
+      return order != 0 ? order < 0 : a < b;
+    });
+  }
 
  private:
   std::vector<entry> entries_;
@@ -94,40 +139,37 @@ class device_ids_by_moniker {
 
 void integrity_report::check_managed_device_map() {
   const device_ids_by_moniker managed_device_ids(switching_db);
-  using entry = device_ids_by_moniker::entry;
-  using entry_iterator = std::vector<entry>::const_iterator;
-  for_each_duplicate_run<std::vector<entry>>(
-      managed_device_ids.entries(),
-      [&managed_device_ids](const entry& a, const entry& b) {
-        return managed_device_ids.moniker(a) == managed_device_ids.moniker(b);
-      },
-      [this, &managed_device_ids](entry_iterator first, entry_iterator) {
-        add_problem(L"Multiple device id entries for '" + text::from_utf16(managed_device_ids.moniker(*first)) +
-                    L"'.");
-      });
+  const std::vector<device_ids_by_moniker::entry>& entries = managed_device_ids.entries();
+  for (const std::size_t row : managed_device_ids.first_rows_of_repeated_monikers()) {
+    add_problem(L"Multiple device id entries for '" + text::from_utf16(managed_device_ids.moniker(row)) + L"'.");
+  }
 
   // Orphans in moniker order; a moniker with several ids once per id, in
-  // row order. Both tables are in the order of the monikers' code units, so
-  // one walk along rf_devices finds which monikers it has.
-  std::vector<const entry*> orphans;
-  std::vector<std::int64_t> orphan_ids;
-  auto device = rf_devices.begin();
-  for (const entry& e : managed_device_ids.entries()) {
-    const std::u16string_view moniker = managed_device_ids.moniker(e);
-    while (device != rf_devices.end() && device->moniker < moniker) ++device;
-    if (device != rf_devices.end() && device->moniker == moniker) continue;
-    orphans.push_back(&e);
-    orphan_ids.push_back(e.id);
+  // row order. Their devices are looked up side by side.
+  std::vector<std::size_t> orphans;
+  std::array<std::u16string_view, side_by_side_monikers> monikers;
+  std::array<rf_device_range, side_by_side_monikers> devices;
+  for (std::size_t start = 0; start < entries.size(); start += side_by_side_monikers) {
+    const std::size_t n = std::min(side_by_side_monikers, entries.size() - start);
+    for (std::size_t i = 0; i < n; ++i) monikers[i] = managed_device_ids.moniker(start + i);
+    rf_devices.equal_ranges(std::span(monikers.data(), n), std::span(devices.data(), n));
+    for (std::size_t i = 0; i < n; ++i) {
+      if (devices[i].first == devices[i].second) orphans.push_back(start + i);
+    }
   }
+  managed_device_ids.in_moniker_order(orphans);
+  std::vector<std::int64_t> orphan_ids;
+  orphan_ids.reserve(orphans.size());
+  for (const std::size_t row : orphans) orphan_ids.push_back(entries[row].id);
   const std::vector<bool> referenced = devices_still_referenced(*this, orphan_ids);
   for (std::size_t i = 0; i < orphans.size(); ++i) {
     std::wostringstream text;
-    text << L"Device '" << text::from_utf16(managed_device_ids.moniker(*orphans[i])) << L"' (id: " << orphans[i]->id
+    text << L"Device '" << text::from_utf16(managed_device_ids.moniker(orphans[i])) << L"' (id: " << orphan_ids[i]
          << L") in managed device map when not associated with a satellite.";
     if (referenced[i]) {
       add_problem(text.str());
     } else {
-      add_problem(text.str(), delete_managed_device_entry(orphans[i]->id, this));
+      add_problem(text.str(), delete_managed_device_entry(orphan_ids[i], this));
     }
   }
 }
