@@ -13,6 +13,7 @@
 // conversion). Any difference is a finding; the target returns its
 // description (empty when there is none).
 
+#include <array>
 #include <sqlite3.h>
 
 #include <cstdint>
@@ -65,6 +66,9 @@ struct questions {
   text_question text{"tx", "t", "k"};
   text_question number_0{"tx", "t", "k", "n", 0};
   text_question number_1{"tx", "t", "[k]", "[n]", 1};
+  // Texts of another column, read in one pass with those of tx.
+  text_question other_text{"c", "t", "k"};
+  text_question other_number_0{"c", "t", "k", "n", 0};
 };
 
 inline const questions& all_questions() {
@@ -262,14 +266,22 @@ inline std::string table_answers_target(const std::uint8_t* data, std::size_t si
     }
   }
 
-  for (const text_question* text : {&q.text, &q.number_0, &q.number_1}) {
+  // The texts asked one by one, and read together for both columns.
+  table_answers together;
+  const std::array<const text_question*, 5> texts = {&q.text, &q.number_0, &q.number_1, &q.other_text,
+                                                     &q.other_number_0};
+  together.read_together(db, texts);
+  for (const text_question* text : texts) {
     oracle per_row(db.handle(), text->statement());
     for (std::int64_t id : ids) {
-      const std::optional<std::wstring> ours = answers.first_text(db, *text, id);
       const std::optional<std::wstring> sqlites = per_row.first(id);
-      if (ours != sqlites) {
-        differs(text->statement(), std::to_string(id), show(ours), show(sqlites));
-        return finding.str();
+      for (table_answers* asked : {&answers, &together}) {
+        const std::optional<std::wstring> ours = asked->first_text(db, *text, id);
+        if (ours != sqlites) {
+          differs(text->statement(), std::to_string(id) + (asked == &together ? " (read together)" : ""), show(ours),
+                  show(sqlites));
+          return finding.str();
+        }
       }
     }
   }

@@ -44,11 +44,13 @@ bool is_utf8_database(const sqlite::database& db) {
 }
 
 // Every number of the number column: questions about the same columns with
-// different numbers share one pass.
-std::string text_by_id_sql(const text_question& q) {
+// different numbers share one pass. `more_texts` are read after the three
+// columns, for a pass shared by questions about other text columns.
+std::string text_by_id_sql(const text_question& q, const std::string& more_texts = {}) {
   const std::optional<std::string>& number = q.number_column();
   const std::string number_key = number ? id_key(*number) : "0";
-  std::string sql = "SELECT " + q.text() + ", " + id_key(q.key()) + ", " + number_key + " FROM " + q.table() +
+  std::string sql = "SELECT " + q.text() + ", " + id_key(q.key()) + ", " + number_key + more_texts + " FROM " +
+                    q.table() +
                     " WHERE " + q.key() + " = " + id_key(q.key());
   if (number) sql += " AND " + *number + " = " + number_key;
   return sql;
@@ -136,34 +138,49 @@ std::string text_question::statement() const {
 // code units are equal texts.
 class table_answers::table {
  public:
+  // An empty table, for a pass that fills several (add, then finish).
+  table(bool text_key, bool text_answer) : text_key_(text_key), text_answer_(text_answer) {}
+
+  // Every row of one pass of `sql`.
   table(const sqlite::database& db, const std::string& sql, bool text_key, bool text_answer, rows_kept kept)
-      : text_key_(text_key), text_answer_(text_answer) {
+      : table(text_key, text_answer) {
     sqlite::statement rows(db, sql);
     while (rows.step()) {
       if (kept == rows_kept::keys_not_utf8 && text::is_utf8(rows.column_bytes(2))) continue;
-      const char16_t* const texts_before = texts_.mark();
-      entry e{};
-      if (text_answer_) {
-        e.text = texts_.keep(rows, 0);
-        e.number = rows.column_int64(2);
-        e.count = 1;
-      } else {
-        e.count = rows.column_int64(0);
-      }
-      if (text_key_) {
-        e.text = texts_.keep(rows, 1);
-      } else {
-        e.id = rows.column_int64(1);
-      }
-      // Rows of one key often follow each other (a table kept in the order
-      // of its key): the first row's text is kept, and counts add up.
-      if (!entries_.empty() && same_key(entries_.back(), e)) {
-        entries_.back().count += e.count;
-        texts_.forget_since(texts_before);
-        continue;
-      }
-      entries_.push_back(e);
+      add(rows, 0);
     }
+    finish();
+  }
+
+  // Adds the current row of a pass; a text table's answer is in
+  // `text_column`.
+  void add(const sqlite::statement& rows, int text_column) {
+    const char16_t* const texts_before = texts_.mark();
+    entry e{};
+    if (text_answer_) {
+      e.text = texts_.keep(rows, text_column);
+      e.number = rows.column_int64(2);
+      e.count = 1;
+    } else {
+      e.count = rows.column_int64(0);
+    }
+    if (text_key_) {
+      e.text = texts_.keep(rows, 1);
+    } else {
+      e.id = rows.column_int64(1);
+    }
+    // Rows of one key often follow each other (a table kept in the order
+    // of its key): the first row's text is kept, and counts add up.
+    if (!entries_.empty() && same_key(entries_.back(), e)) {
+      entries_.back().count += e.count;
+      texts_.forget_since(texts_before);
+      return;
+    }
+    entries_.push_back(e);
+  }
+
+  // Puts the rows added in the order of their keys.
+  void finish() {
     const auto by_key = [this](const entry& a, const entry& b) { return less(key_of(a), key_of(b)); };
     if (!std::is_sorted(entries_.begin(), entries_.end(), by_key)) {
       // The first text of a key is the first row read: a stable sort, which
@@ -460,6 +477,56 @@ std::optional<std::wstring> table_answers::first_text(const sqlite::database& db
     }
   }
   return answer->second;
+}
+
+void table_answers::read_together(const sqlite::database& db, std::span<const text_question* const> questions) {
+  std::vector<const text_question*> unread;
+  for (const text_question* q : questions) {
+    if (known(*q).by_id == nullptr && !tables_.contains(text_by_id_sql(*q))) unread.push_back(q);
+  }
+  while (!unread.empty()) {
+    // One question for each text column of the first one's table, key and
+    // number column.
+    const text_question& lead = *unread.front();
+    std::vector<const text_question*> columns;
+    std::vector<const text_question*> others;
+    for (const text_question* q : unread) {
+      if (q->table() != lead.table() || q->key() != lead.key() || q->number_column() != lead.number_column()) {
+        others.push_back(q);
+      } else if (std::none_of(columns.begin(), columns.end(),
+                              [q](const text_question* c) { return c->text() == q->text(); })) {
+        columns.push_back(q);
+      }
+    }
+    if (columns.size() > 1) read_texts(db, columns);
+    unread = std::move(others);
+  }
+  for (const text_question* q : questions) {
+    asked& a = known(*q);
+    const auto found = tables_.find(text_by_id_sql(*q));
+    if (a.by_id == nullptr && found != tables_.end()) a.by_id = found->second.get();
+  }
+}
+
+void table_answers::read_texts(const sqlite::database& db, const std::vector<const text_question*>& columns) {
+  std::string more_texts;
+  for (std::size_t i = 1; i < columns.size(); ++i) more_texts += ", " + columns[i]->text();
+  std::vector<std::unique_ptr<table>> read(columns.size());
+  try {
+    for (std::unique_ptr<table>& t : read) t = std::make_unique<table>(false, true);
+    sqlite::statement rows(db, text_by_id_sql(*columns.front(), more_texts));
+    while (rows.step()) {
+      // The first text is column 0, the others follow the key's two.
+      for (std::size_t i = 0; i < read.size(); ++i) read[i]->add(rows, i == 0 ? 0 : static_cast<int>(2 + i));
+    }
+    for (std::unique_ptr<table>& t : read) t->finish();
+  } catch (const std::exception&) {
+    // Nothing is kept: each question reads its own table when it is
+    // asked, and meets the error there as it would have without this pass
+    // (a column of another question may be the one missing or unreadable).
+    return;
+  }
+  for (std::size_t i = 0; i < read.size(); ++i) tables_.emplace(text_by_id_sql(*columns[i]), std::move(read[i]));
 }
 
 void table_answers::forget(const question& question) {

@@ -56,6 +56,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -145,6 +146,13 @@ class table_answers {
   std::optional<std::wstring> first_text(const sqlite::database& db, const text_question& question,
                                          std::int64_t id);
 
+  // Reads the tables of the questions that have not read theirs yet, one
+  // pass for the questions about one table, key and number column: their
+  // answers are then those that first_text gives, read once. Where that
+  // pass fails, nothing is kept, and each question reads its own table at
+  // its first use, as it would without this call.
+  void read_together(const sqlite::database& db, std::span<const text_question* const> questions);
+
   // Forgets what was read for the question, and every table that no other
   // question still uses: a check that is done with its questions gives
   // their memory back. Asked again, the question reads its table anew.
@@ -164,6 +172,9 @@ class table_answers {
   enum class rows_kept { all, keys_not_utf8 };
 
   asked& known(const question& question);
+  // One pass for text questions about one table, key and number column,
+  // each about another text column.
+  void read_texts(const sqlite::database& db, const std::vector<const text_question*>& columns);
   table& read(const sqlite::database& db, const std::string& sql, bool text_key, bool text_answer, rows_kept kept);
 
   std::map<std::string, std::unique_ptr<table>, std::less<>> tables_;  // by one-pass statement

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <map>
 #include <random>
 #include <string>
@@ -171,6 +172,15 @@ TEST_F(TableAnswers, QuestionsOfTheSameColumnsShareOneRead) {
   EXPECT_EQ(statements, 3);
   EXPECT_EQ(one, L"one");
   EXPECT_EQ(three, L"a");
+
+  // Questions about other columns of one table and key, read together.
+  table_answers together;
+  const text_question ids{"id", "map", "id"};
+  statements = 0;
+  together.read_together(db, std::array<const text_question*, 2>{&first, &ids});
+  EXPECT_EQ(together.first_text(db, first, 2), L"two");
+  EXPECT_EQ(together.first_text(db, ids, 2), L"2");
+  EXPECT_EQ(statements, 1);
 }
 
 TEST_F(TableAnswers, ATableIsReadOnceAtItsFirstQuestion) {
@@ -244,6 +254,17 @@ TEST_F(TableAnswers, AFailureIsTheStatementsAndIsNotKept) {
   EXPECT_EQ(message([&] { answers.first_text(db, absent_text, 1); }), "no such column: absent");
   EXPECT_EQ(message([&] { answers.first_text(db, absent_text_key, 1); }), "no such column: missing");
   EXPECT_EQ(message([&] { answers.first_text(db, absent_number, 1); }), "no such column: gone");
+
+  // Read together with a question of a missing column, a question answers
+  // as alone, and the other fails with its own message.
+  db.exec("INSERT INTO allocation VALUES (7, 1, 9);");
+  table_answers together;
+  const text_question present{"past", "allocation", "id"};
+  const text_question absent{"absent", "allocation", "id"};
+  const std::array<const text_question*, 2> both = {&absent, &present};
+  together.read_together(db, both);
+  EXPECT_EQ(message([&] { together.first_text(db, absent, 7); }), "no such column: absent");
+  EXPECT_EQ(together.first_text(db, present, 7), L"9");
 }
 
 // A text that is not valid UTF-8 in a UTF-8 database is compared after its

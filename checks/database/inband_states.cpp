@@ -57,8 +57,16 @@ std::wstring inband_query(integrity_report& report, const inband_device_role& ro
 
 void integrity_report::check_inband_states() {
   sqlite::statement inbands(switching_db, "SELECT id FROM inband_state");
+  bool first_inband = true;
   while (inbands.step()) {
     const std::int64_t inband_id = inbands.column_int64(0);
+    if (first_inband) {
+      // inband_channel is read once for both of its device columns.
+      const std::array<const text_question*, 4> queries = {inband_device_roles[0].query, inband_device_roles[1].query,
+                                                            inband_device_roles[2].query, inband_device_roles[3].query};
+      switching_answers.read_together(switching_db, queries);
+      first_inband = false;
+    }
 
     std::array<std::wstring, 4> monikers;
     for (std::size_t role = 0; role < inband_device_roles.size(); ++role) {
