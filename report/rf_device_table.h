@@ -13,7 +13,6 @@
 // reads (the conversions from UTF-16 and UTF-8 join surrogate pairs), so
 // equal code units are equal wide texts.
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -25,7 +24,6 @@
 #include <vector>
 
 #include "platform/memory/large_pages.h"
-#include "platform/text/unicode.h"
 #include "report/moniker_index.h"
 
 namespace netkeep {

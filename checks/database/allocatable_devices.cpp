@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "platform/text/unicode.h"
-#include "report/integrity_report.h"
 #include "report/device_groups.h"
+#include "report/integrity_report.h"
 #include "report/repair_actions.h"
 
 namespace netkeep {
