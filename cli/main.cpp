@@ -7,11 +7,13 @@
 
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "platform/memory/heap.h"
 #include "platform/sqlite/sqlite.h"
 #include "platform/text/unicode.h"
 
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
+  netkeep::memory::keep_freed_memory();
   sqlite::use_each_connection_from_one_thread_at_a_time();
   netkeep::console::install();
   return netkeep::cli::run(argc, argv);
@@ -21,6 +23,7 @@ int main(int argc, char** argv) {
   // A write past the file size limit then fails with EFBIG, which the command
   // reports as its error, instead of ending the process without a word.
   std::signal(SIGXFSZ, SIG_IGN);
+  netkeep::memory::keep_freed_memory();
   sqlite::use_each_connection_from_one_thread_at_a_time();
   netkeep::console::install();
   // The words keep their bytes: a file name that is not UTF-8 names the

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -54,6 +56,47 @@ TEST(DeviceGroups, ChecksEachItemWithItsEntriesAndEndsWhereOneAtATimeWould) {
       ASSERT_EQ(checked.size(), static_cast<std::size_t>(end)) << failing_item << " " << failing_check;
       for (int i = 0; i < end; ++i) EXPECT_EQ(checked[i], i);
     }
+  }
+}
+
+struct item_of_four {
+  int number = 0;
+  std::array<std::wstring, 4> monikers;
+};
+
+// Items of several monikers each: every moniker gets its own entries, the
+// groups holding fewer items, and a failing item still ends the walk after
+// the items before it.
+TEST(DeviceGroups, ItemsOfSeveralMonikersGetTheEntriesOfEach) {
+  rf_device_table devices;
+  for (int i = 0; i < 100; ++i) devices.append(L"DEV-" + std::to_wstring(i % 40), {i, 0, false, 0});
+  devices.order();
+
+  for (const int failing_item : {-1, 3, 4, 9}) {
+    int made = 0;
+    std::vector<int> checked;
+    const auto next = [&](item_of_four& it) {
+      if (made == 13) return false;
+      if (made == failing_item) throw std::runtime_error("item");
+      it.number = made;
+      for (int k = 0; k < 4; ++k) it.monikers[k] = L"DEV-" + std::to_wstring(made * 7 + k * 3);
+      ++made;
+      return true;
+    };
+    const auto check = [&](const item_of_four& it, std::span<const rf_device_table::range, 4> entries) {
+      for (int k = 0; k < 4; ++k) EXPECT_TRUE(entries[k] == devices.equal_range(it.monikers[k])) << it.number << k;
+      checked.push_back(it.number);
+    };
+    std::string error;
+    try {
+      check_with_devices<item_of_four>(devices, next, check);
+    } catch (const std::runtime_error& e) {
+      error = e.what();
+    }
+    const int end = failing_item >= 0 ? failing_item : 13;
+    EXPECT_EQ(error, failing_item >= 0 ? "item" : "");
+    ASSERT_EQ(checked.size(), static_cast<std::size_t>(end)) << failing_item;
+    for (int i = 0; i < end; ++i) EXPECT_EQ(checked[i], i);
   }
 }
 

@@ -6,10 +6,12 @@
 
 #include <array>
 #include <optional>
+#include <span>
 #include <sstream>
 #include <string_view>
 #include <unordered_set>
 
+#include "report/device_groups.h"
 #include "report/integrity_report.h"
 #include "report/repair_actions.h"
 
@@ -53,13 +55,105 @@ std::wstring inband_query(integrity_report& report, const inband_device_role& ro
   return moniker;
 }
 
+// An inband and the monikers of its roles, in role order.
+struct inband_item {
+  std::int64_t id = 0;
+  std::array<std::wstring, 4> monikers;
+};
+
+// An inband's devices against the registry's: each must be known and all
+// must sit on one satellite; records the home satellite of the managed
+// antenna.
+void check_inband_devices(integrity_report& report, const inband_item& inband,
+                          std::span<const integrity_report::rf_device_range, 4> entries_of_roles) {
+  const std::int64_t inband_id = inband.id;
+  const std::array<std::wstring, 4>& monikers = inband.monikers;
+  // A device listed in several RF chains has no one satellite: it takes
+  // no part here (the RF chain check reports it).
+  std::array<std::int64_t, 4> satellites{};  // 0 where not placed
+  std::array<bool, 4> placed{};               // on exactly one satellite
+  std::optional<std::int64_t> one_satellite;  // the first satellite found
+  bool several_satellites = false;
+  for (std::size_t role = 0; role < inband_device_roles.size(); ++role) {
+    if (monikers[role].empty()) continue;
+    const auto [first, end] = entries_of_roles[role];
+    const auto entries = std::distance(first, end);
+    if (entries == 1) {
+      placed[role] = true;
+      satellites[role] = first->path.satellite_id;
+      if (!one_satellite) one_satellite = satellites[role];
+      several_satellites = several_satellites || *one_satellite != satellites[role];
+    } else if (entries == 0) {
+      const inband_device_role& r = inband_device_roles[role];
+      std::wostringstream text;
+      text << L"The " << r.text << L" '" << monikers[role] << L"' for site " << report.inband_label(inband_id)
+           << L" is not associated with a satellite.";
+      report.add_problem(text.str(), clear_inband_channel_binding(r.text, r.column, inband_id, r.number, &report));
+    }
+  }
+
+  if (several_satellites) {
+    std::wostringstream text;
+    text << L"A mismatch was detected in the associated satellite between two or more managed and home state "
+            L"devices for site "
+         << report.inband_label(inband_id) << L".";
+    for (std::size_t role = 0; role < inband_device_roles.size(); ++role) {
+      if (monikers[role].empty()) continue;
+      text << L"\n"
+           << inband_device_roles[role].line_label << monikers[role] << L"' is associated with satellite '"
+           << report.satellite_label(satellites[role]) << L"'.";
+    }
+    report.add_problem(text.str());
+  }
+
+  // The satellite of the home devices, recorded for the managed antenna
+  // when both are unambiguous. A later inband with the same antenna wins.
+  // A home device that the registry does not place on one satellite
+  // gives none: the shared antenna repair would act on a guess.
+  std::int64_t home_satellite;
+  const bool has_home_demodulator = !monikers[home_demodulator].empty();
+  const bool has_home_modulator = !monikers[home_modulator].empty();
+  if ((has_home_demodulator && !placed[home_demodulator]) || (has_home_modulator && !placed[home_modulator])) {
+    return;
+  }
+  if (has_home_demodulator && has_home_modulator) {
+    if (satellites[home_demodulator] != satellites[home_modulator]) return;
+    home_satellite = satellites[home_demodulator];
+  } else if (has_home_demodulator) {
+    home_satellite = satellites[home_demodulator];
+  } else if (has_home_modulator) {
+    home_satellite = satellites[home_modulator];
+  } else {
+    return;
+  }
+  if (home_satellite < 0) return;
+
+  std::int64_t managed_antenna;
+  const bool has_managed_modulator = !monikers[managed_modulator].empty();
+  const bool has_managed_demodulator = !monikers[managed_demodulator].empty();
+  if (has_managed_modulator && has_managed_demodulator) {
+    managed_antenna = report.device_antenna(entries_of_roles[managed_modulator]);
+    if (managed_antenna != report.device_antenna(entries_of_roles[managed_demodulator])) return;
+  } else if (has_managed_modulator) {
+    managed_antenna = report.device_antenna(entries_of_roles[managed_modulator]);
+  } else if (has_managed_demodulator) {
+    managed_antenna = report.device_antenna(entries_of_roles[managed_demodulator]);
+  } else {
+    return;
+  }
+  if (managed_antenna < 0) return;
+
+  report.antenna_home_satellites[managed_antenna] = home_satellite;
+}
+
 }  // namespace
 
 void integrity_report::check_inband_states() {
   sqlite::statement inbands(switching_db, "SELECT id FROM inband_state");
   bool first_inband = true;
-  while (inbands.step()) {
-    const std::int64_t inband_id = inbands.column_int64(0);
+  const auto next = [this, &inbands, &first_inband](inband_item& inband) {
+    if (!inbands.step()) return false;
+    inband.id = inbands.column_int64(0);
     if (first_inband) {
       // inband_channel is read once for both of its device columns.
       const std::array<const text_question*, 4> queries = {inband_device_roles[0].query, inband_device_roles[1].query,
@@ -67,92 +161,14 @@ void integrity_report::check_inband_states() {
       switching_answers.read_together(switching_db, queries);
       first_inband = false;
     }
-
-    std::array<std::wstring, 4> monikers;
     for (std::size_t role = 0; role < inband_device_roles.size(); ++role) {
-      monikers[role] = inband_query(*this, inband_device_roles[role], inband_id);
+      inband.monikers[role] = inband_query(*this, inband_device_roles[role], inband.id);
     }
-    const std::array<std::wstring_view, 4> role_monikers = {monikers[0], monikers[1], monikers[2], monikers[3]};
-    std::array<rf_device_range, 4> entries_of_roles;
-    rf_devices.equal_ranges(role_monikers, entries_of_roles);
-
-    // A device listed in several RF chains has no one satellite: it takes
-    // no part here (the RF chain check reports it).
-    std::array<std::int64_t, 4> satellites{};  // 0 where not placed
-    std::array<bool, 4> placed{};               // on exactly one satellite
-    std::optional<std::int64_t> one_satellite;  // the first satellite found
-    bool several_satellites = false;
-    for (std::size_t role = 0; role < inband_device_roles.size(); ++role) {
-      if (monikers[role].empty()) continue;
-      const auto [first, end] = entries_of_roles[role];
-      const auto entries = std::distance(first, end);
-      if (entries == 1) {
-        placed[role] = true;
-        satellites[role] = first->path.satellite_id;
-        if (!one_satellite) one_satellite = satellites[role];
-        several_satellites = several_satellites || *one_satellite != satellites[role];
-      } else if (entries == 0) {
-        const inband_device_role& r = inband_device_roles[role];
-        std::wostringstream text;
-        text << L"The " << r.text << L" '" << monikers[role] << L"' for site " << inband_label(inband_id)
-             << L" is not associated with a satellite.";
-        add_problem(text.str(), clear_inband_channel_binding(r.text, r.column, inband_id, r.number, this));
-      }
-    }
-
-    if (several_satellites) {
-      std::wostringstream text;
-      text << L"A mismatch was detected in the associated satellite between two or more managed and home state "
-              L"devices for site "
-           << inband_label(inband_id) << L".";
-      for (std::size_t role = 0; role < inband_device_roles.size(); ++role) {
-        if (monikers[role].empty()) continue;
-        text << L"\n"
-             << inband_device_roles[role].line_label << monikers[role] << L"' is associated with satellite '"
-             << satellite_label(satellites[role]) << L"'.";
-      }
-      add_problem(text.str());
-    }
-
-    // The satellite of the home devices, recorded for the managed antenna
-    // when both are unambiguous. A later inband with the same antenna wins.
-    // A home device that the registry does not place on one satellite
-    // gives none: the shared antenna repair would act on a guess.
-    std::int64_t home_satellite;
-    const bool has_home_demodulator = !monikers[home_demodulator].empty();
-    const bool has_home_modulator = !monikers[home_modulator].empty();
-    if ((has_home_demodulator && !placed[home_demodulator]) || (has_home_modulator && !placed[home_modulator])) {
-      continue;
-    }
-    if (has_home_demodulator && has_home_modulator) {
-      if (satellites[home_demodulator] != satellites[home_modulator]) continue;
-      home_satellite = satellites[home_demodulator];
-    } else if (has_home_demodulator) {
-      home_satellite = satellites[home_demodulator];
-    } else if (has_home_modulator) {
-      home_satellite = satellites[home_modulator];
-    } else {
-      continue;
-    }
-    if (home_satellite < 0) continue;
-
-    std::int64_t managed_antenna;
-    const bool has_managed_modulator = !monikers[managed_modulator].empty();
-    const bool has_managed_demodulator = !monikers[managed_demodulator].empty();
-    if (has_managed_modulator && has_managed_demodulator) {
-      managed_antenna = device_antenna(entries_of_roles[managed_modulator]);
-      if (managed_antenna != device_antenna(entries_of_roles[managed_demodulator])) continue;
-    } else if (has_managed_modulator) {
-      managed_antenna = device_antenna(entries_of_roles[managed_modulator]);
-    } else if (has_managed_demodulator) {
-      managed_antenna = device_antenna(entries_of_roles[managed_demodulator]);
-    } else {
-      continue;
-    }
-    if (managed_antenna < 0) continue;
-
-    antenna_home_satellites[managed_antenna] = home_satellite;
-  }
+    return true;
+  };
+  check_with_devices<inband_item>(rf_devices, next, [this](const inband_item& inband, const auto entries_of_roles) {
+    check_inband_devices(*this, inband, entries_of_roles);
+  });
   // No other check reads inband_channel's texts.
   for (const inband_device_role& role : inband_device_roles) switching_answers.forget(*role.query);
 }
