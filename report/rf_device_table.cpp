@@ -4,6 +4,7 @@
 #include <array>
 #include <optional>
 #include <stdexcept>
+#include <utility>
 
 #include "platform/text/unicode.h"
 
@@ -14,7 +15,10 @@ std::u16string_view rf_device_table::keep(std::wstring_view moniker) {
   const std::size_t most = 2 * moniker.size();
   if (room_ < most) {
     const std::size_t size = std::max(block_units, most);
-    blocks_.push_back(std::make_unique_for_overwrite<char16_t[]>(size));
+    const std::size_t bytes = size * sizeof(char16_t);
+    std::unique_ptr<char16_t[], block_release> block(static_cast<char16_t*>(memory::allocate_large(bytes)),
+                                                     block_release{bytes});
+    blocks_.push_back(std::move(block));
     next_ = blocks_.back().get();
     room_ = size;
   }

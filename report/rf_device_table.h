@@ -95,8 +95,14 @@ class rf_device_table {
   // Keeps the moniker's code units and returns them.
   std::u16string_view keep(std::wstring_view moniker);
 
-  static constexpr std::size_t block_units = 32768;
-  std::vector<std::unique_ptr<char16_t[]>> blocks_;
+  // Blocks of large pages: the look-ups compare monikers at random places
+  // of a few hundred megabytes at a million sites.
+  struct block_release {
+    std::size_t bytes;
+    void operator()(char16_t* block) const noexcept { memory::release_large(block, bytes); }
+  };
+  static constexpr std::size_t block_units = memory::large_bytes / sizeof(char16_t);
+  std::vector<std::unique_ptr<char16_t[], block_release>> blocks_;
   char16_t* next_ = nullptr;
   std::size_t room_ = 0;
 
