@@ -1,11 +1,15 @@
 #include "report/table_answers.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cctype>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/text/unicode.h"
@@ -131,7 +135,11 @@ std::string text_question::statement() const {
 // The rows of one statement, column 0 the answer (a count or a text) and
 // column 1 the key (an id or a moniker), for texts column 2 a second number
 // of the key, sorted by key; counts, and for texts the rows, are added up
-// per key. Texts are kept as the UTF-16 code units that SQLite gives, each
+// per key. An entry keyed by a moniker holds the moniker's first eight
+// code units in its two numbers (four to a word, the first unit highest,
+// zeros after the moniker's end): words that differ order two monikers as
+// their code units do, so that most comparisons of a sort or a search need
+// not read the texts, scattered over the blocks. Texts are kept as the UTF-16 code units that SQLite gives, each
 // after its length, end to end in blocks (text_blocks): a table of many rows
 // costs few allocations, two bytes a character and one word in its entry. The
 // wide text and its code units stand for each other one to one, so equal
@@ -166,6 +174,7 @@ class table_answers::table {
     }
     if (text_key_) {
       e.text = texts_.keep(rows, 1);
+      std::tie(e.id, e.number) = prefix_of(text_blocks::view(e.text));
     } else {
       e.id = rows.column_int64(1);
     }
@@ -202,7 +211,8 @@ class table_answers::table {
 
   std::int64_t count(std::wstring_view moniker) const {
     const text::utf16_key key(moniker);
-    const entry* e = find({0, 0, key.units()});
+    const auto [first_units, next_units] = prefix_of(key.units());
+    const entry* e = find({first_units, next_units, key.units()});
     return e != nullptr ? e->count : 0;
   }
 
@@ -274,8 +284,8 @@ class table_answers::table {
     std::size_t room_ = 0;
   };
   // One key and its answer. The text (kept by text_blocks) is the answer of
-  // a text table and the key of a table of counts by moniker; a text table
-  // counts rows.
+  // a text table and the key of a table of counts by moniker, whose id and
+  // number then hold its prefix (prefix_of); a text table counts rows.
   struct entry {
     std::int64_t id;
     std::int64_t number;
@@ -292,8 +302,28 @@ class table_answers::table {
     return {e.id, e.number, text_key_ ? text_blocks::view(e.text) : std::u16string_view()};
   }
 
+  // The words of a moniker's first eight code units. Where the units of two
+  // monikers' words first differ, either both monikers have a unit there
+  // and these differ alike, or the one that ends there (a zero, below any
+  // unit of the other) is a prefix of the other and comes first: unsigned
+  // words that differ order monikers as their code units do, and equal
+  // words leave it to the texts.
+  static std::pair<std::int64_t, std::int64_t> prefix_of(std::u16string_view moniker) {
+    std::array<std::uint64_t, 2> words{};
+    for (std::size_t i = 0; i < 8; ++i) {
+      const std::uint64_t unit = i < moniker.size() ? moniker[i] : 0;
+      words[i / 4] |= unit << (16 * (3 - i % 4));
+    }
+    return {static_cast<std::int64_t>(words[0]), static_cast<std::int64_t>(words[1])};
+  }
+
   bool less(const key& a, const key& b) const {
-    if (text_key_) return a.moniker < b.moniker;
+    if (text_key_) {
+      const auto word = [](std::int64_t number) { return static_cast<std::uint64_t>(number); };
+      if (a.id != b.id) return word(a.id) < word(b.id);
+      if (a.number != b.number) return word(a.number) < word(b.number);
+      return a.moniker < b.moniker;
+    }
     return a.id != b.id ? a.id < b.id : a.number < b.number;
   }
 
