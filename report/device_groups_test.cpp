@@ -16,6 +16,17 @@ struct item {
   std::wstring moniker;
 };
 
+// The message of the runtime error that `walk` ends with; empty when none.
+template <class Walk>
+std::string error_of(Walk walk) {
+  try {
+    walk();
+  } catch (const std::runtime_error& e) {
+    return e.what();
+  }
+  return {};
+}
+
 // A walk of several groups gives each item its own entries, and ends as a
 // walk of one item at a time would: a failing item after the items before
 // it are checked, a failing check at once.
@@ -42,12 +53,7 @@ TEST(DeviceGroups, ChecksEachItemWithItsEntriesAndEndsWhereOneAtATimeWould) {
         EXPECT_TRUE(entries == expected) << it.number;
         checked.push_back(it.number);
       };
-      std::string error;
-      try {
-        check_with_devices<item>(devices, next, check);
-      } catch (const std::runtime_error& e) {
-        error = e.what();
-      }
+      const std::string error = error_of([&] { check_with_devices<item>(devices, next, check); });
       // Items 0 to end - 1 pass their checks.
       const int made_items = failing_item >= 0 ? failing_item : 60;
       const bool check_fails = failing_check >= 0 && failing_check < made_items;
@@ -87,12 +93,7 @@ TEST(DeviceGroups, ItemsOfSeveralMonikersGetTheEntriesOfEach) {
       for (int k = 0; k < 4; ++k) EXPECT_TRUE(entries[k] == devices.equal_range(it.monikers[k])) << it.number << k;
       checked.push_back(it.number);
     };
-    std::string error;
-    try {
-      check_with_devices<item_of_four>(devices, next, check);
-    } catch (const std::runtime_error& e) {
-      error = e.what();
-    }
+    const std::string error = error_of([&] { check_with_devices<item_of_four>(devices, next, check); });
     const int end = failing_item >= 0 ? failing_item : 13;
     EXPECT_EQ(error, failing_item >= 0 ? "item" : "");
     ASSERT_EQ(checked.size(), static_cast<std::size_t>(end)) << failing_item;
