@@ -20,6 +20,7 @@ int wmain(int argc, wchar_t** argv) {
 }
 #else
 int main(int argc, char** argv) {
+  netkeep::memory::restart_with_large_page_heap(argv);
   // A write past the file size limit then fails with EFBIG, which the command
   // reports as its error, instead of ending the process without a word.
   std::signal(SIGXFSZ, SIG_IGN);

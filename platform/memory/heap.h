@@ -1,5 +1,5 @@
 #pragma once
-// How the process's heap treats memory that the program frees.
+// How the process's heap takes memory from the system and gives it back.
 
 namespace netkeep::memory {
 
@@ -10,5 +10,22 @@ namespace netkeep::memory {
 // the start, before any thread is started; has no effect where the heap
 // has no such setting.
 void keep_freed_memory();
+
+#ifndef _WIN32
+// Where the system gives a program large pages only where it asks for them
+// (Linux with transparent huge pages set to "madvise") and the heap would
+// not ask, runs the program anew with glibc's setting that makes its heap
+// ask (glibc.malloc.hugetlb=1 in GLIBC_TUNABLES, which glibc reads only as
+// a program starts): the same executable, `argv` (main's) and environment
+// with that setting added, in the same process. It then does not return.
+// Returns at once where the setting is there already, where it would change
+// nothing (no such glibc, another allocator, large pages always or never,
+// a program run with raised privileges, which glibc keeps from settings),
+// and where the program cannot be run anew, with the environment as it was.
+// A page fault costs the same for a small page as for a large one, and
+// the checks fill a gigabyte at a million sites. Called first in main,
+// before any thread is started or any file opened.
+void restart_with_large_page_heap(char** argv);
+#endif
 
 }  // namespace netkeep::memory
