@@ -25,6 +25,12 @@ void keep_freed_memory() {
   // large for a thread's heap is still mapped on its own.
   ::mallopt(M_MMAP_THRESHOLD, INT_MAX);
   ::mallopt(M_TRIM_THRESHOLD, INT_MAX);
+  // A heap grows by at least this much at a time (virtual memory only,
+  // until touched). It is the size of a thread's heap on 64-bit systems,
+  // which glibc's large-page setting then asks large pages for as a whole,
+  // where it otherwise asks only for the heap's first piece and the worker
+  // thread's memory would come in small pages.
+  ::mallopt(M_TOP_PAD, 64 << 20);
 #endif
 }
 

@@ -6,9 +6,11 @@ namespace netkeep::memory {
 // Keeps memory that the program frees for its own later use instead of
 // giving it back to the system: the checks fill and free tables of hundreds
 // of megabytes one after another, and memory given back comes back as new
-// pages, each faulted in and cleared by the system again. Called once at
-// the start, before any thread is started; has no effect where the heap
-// has no such setting.
+// pages, each faulted in and cleared by the system again. The heaps also
+// grow in steps of a whole thread's heap, so that large pages, where the
+// heap asks for them (restart_with_large_page_heap), cover the worker
+// thread's memory too. Called once at the start, before any thread is
+// started; has no effect where the heap has no such setting.
 void keep_freed_memory();
 
 #ifndef _WIN32
