@@ -163,11 +163,11 @@ std::string text_question::statement() const {
 // zeros after the moniker's end): words that differ order two monikers as
 // their code units do, so that most comparisons of a sort or a search need
 // not read the texts, scattered over the blocks. Texts are kept as the
-// UTF-16 code units that SQLite gives, each
-// after its length, end to end in blocks (text_blocks): a table of many rows
-// costs few allocations, two bytes a character and one word in its entry. The
-// wide text and its code units stand for each other one to one, so equal
-// code units are equal texts.
+// UTF-16 code units that SQLite gives, each after its length, end to end in
+// blocks (text_blocks): a table of many rows costs few allocations, two
+// bytes a character and one word in its entry. The wide text and its code
+// units stand for each other one to one, so equal code units are equal
+// texts.
 class table_answers::table {
  public:
   // An empty table, for a pass that fills several (add, then finish).

@@ -24,8 +24,8 @@ void keep_freed_memory();
 // nothing (no such glibc, another allocator, large pages always or never,
 // a program run with raised privileges, which glibc keeps from settings),
 // and where the program cannot be run anew, with the environment as it was.
-// A page fault costs the same for a small page as for a large one, and
-// the checks fill a gigabyte at a million sites. Called first in main,
+// A page fault costs about as much for a large page as for a small one,
+// and the checks fill a gigabyte at a million sites. Called first in main,
 // before any thread is started or any file opened.
 void restart_with_large_page_heap(char** argv);
 #endif
