@@ -33,6 +33,12 @@ void keep_freed_memory() {
 #endif
 }
 
+void give_back_freed_memory() {
+#ifdef __GLIBC__
+  ::malloc_trim(0);
+#endif
+}
+
 // The sanitizers bring their own allocators, which glibc's settings do not
 // reach.
 #if defined(__GLIBC__) && __GLIBC_PREREQ(2, 35) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)

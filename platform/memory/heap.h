@@ -13,6 +13,14 @@ namespace netkeep::memory {
 // started; has no effect where the heap has no such setting.
 void keep_freed_memory();
 
+// Gives the memory that the program has freed and kept back to the system,
+// where the heap keeps it (keep_freed_memory): before a large file is
+// written, whose pages in the system's file cache then come from memory
+// that was in use a moment ago rather than from fresh pages, which cost a
+// fault on a virtual machine that has handed its free memory back to the
+// host. No effect where the heap has no such call.
+void give_back_freed_memory();
+
 #ifndef _WIN32
 // Where the system gives a program large pages only where it asks for them
 // (Linux with transparent huge pages set to "madvise") and the heap would

@@ -24,13 +24,10 @@
 
 #include <cstdlib>
 #include <mutex>
-
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 #include <stdexcept>
 #include <vector>
 
+#include "platform/memory/heap.h"
 #include "platform/win32/registry.h"
 #include "platform/win32/registry_calls.h"
 #include "platform/win32/registry_hive_file.h"
@@ -82,6 +79,9 @@ void begin_session(registry_state& s) {
 }
 
 void write_back(registry_state& s) {
+  // The file is as large as the tree's memory, and the check or repair that
+  // changed it has freed more than that by now.
+  netkeep::memory::give_back_freed_memory();
   replace_hive_file(s.file, [&s](std::ostream& out) {
     write_hive(*s.root, [&out](std::string_view piece) { out.write(piece.data(), static_cast<std::streamsize>(piece.size())); });
   });
@@ -101,12 +101,10 @@ void end_session(registry_state& s) noexcept {
   s.detached.clear();
   s.changed = false;
   s.lock = hive_lock();
-#ifdef __GLIBC__
   // The tree was loaded by whichever thread opened the first key, and its
   // memory stays with that thread's heap once freed; a command that goes on
   // working in another thread would otherwise keep it to the end.
-  malloc_trim(0);
-#endif
+  netkeep::memory::give_back_freed_memory();
 }
 
 // Holds the registry for one operation, loading the hive when no session is
