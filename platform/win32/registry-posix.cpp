@@ -79,8 +79,8 @@ void begin_session(registry_state& s) {
 }
 
 void write_back(registry_state& s) {
-  // The file is as large as the tree's memory, and the check or repair that
-  // changed it has freed more than that by now.
+  // The file takes as many pages as the tree holds; the work that changed
+  // the tree (a repair's checks, say) has freed most of its memory by now.
   netkeep::memory::give_back_freed_memory();
   replace_hive_file(s.file, [&s](std::ostream& out) {
     write_hive(*s.root, [&out](std::string_view piece) { out.write(piece.data(), static_cast<std::streamsize>(piece.size())); });
