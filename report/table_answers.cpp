@@ -466,9 +466,8 @@ std::vector<std::int64_t> table_answers::counts(const sqlite::database& db, cons
   // A few ids, where the statement looks each up in an index: the
   // statement itself answers, without reading the whole table.
   if (ids.size() <= per_row_ids && searches_without_scan(db, question.statement())) {
-    asked& a = known(question);
+    sqlite::statement& statement = known(question).statement(db, question.statement());
     for (std::size_t i = 0; i < ids.size(); ++i) {
-      sqlite::statement& statement = a.statement(db, question.statement());
       statement.bind_int64(1, ids[i]);
       answers[i] = statement.step() ? statement.column_int64(0) : 0;
       statement.reset();
