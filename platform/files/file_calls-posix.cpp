@@ -51,6 +51,18 @@ void start_writeback(int fd, std::uint64_t offset, std::uint64_t size) {
 #endif
 }
 
+void drop_written(int fd, std::uint64_t offset, std::uint64_t size) {
+#ifdef __linux__
+  ::sync_file_range(fd, static_cast<off_t>(offset), static_cast<off_t>(size),
+                    SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+  ::posix_fadvise(fd, static_cast<off_t>(offset), static_cast<off_t>(size), POSIX_FADV_DONTNEED);
+#else
+  (void)fd;
+  (void)offset;
+  (void)size;
+#endif
+}
+
 std::error_code close(int fd) { return ::close(fd) == 0 ? std::error_code() : last_error(); }
 
 std::error_code copy_owner_and_mode(int fd, const std::filesystem::path& model) {

@@ -31,6 +31,16 @@ std::error_code sync(int fd);
 // failures (a pipe, a device) are ignored.
 void start_writeback(int fd, std::uint64_t offset, std::uint64_t size);
 
+// Waits until the `size` bytes from `offset`, whose writeback was started,
+// are on the disk, then lets the system drop them from its file cache. A
+// large file that is written once and not read back should not fill the
+// cache, evicting what other programs read; and the pages freed are taken
+// again by the next writes, which costs less than taking fresh memory for
+// every page of the file. Only a hint, like start_writeback: nothing where
+// the platform has no such call, and failures are ignored (a failed write
+// is still reported by the final sync()).
+void drop_written(int fd, std::uint64_t offset, std::uint64_t size);
+
 std::error_code close(int fd);
 
 // Gives the file of `fd` the owner, group and permission bits of the existing

@@ -145,13 +145,17 @@ class replacement_file::descriptor_buffer : public std::streambuf {
 
   // Writes to the file and has the system start writing a large file to the
   // disk while more is written, instead of leaving all of it to the final
-  // sync.
+  // sync. The step before the one just started is then waited for and
+  // dropped from the file cache, so that a file of gigabytes passes through
+  // two steps of cache instead of filling it.
   void write_out(const char* data, std::size_t size) {
     error_ = calls::write_all(fd_, data, size);
     if (error_) return;
     written_ += size;
     if (written_ - writeback_from_ >= writeback_step) {
       calls::start_writeback(fd_, writeback_from_, written_ - writeback_from_);
+      if (writeback_from_ > dropped_to_) calls::drop_written(fd_, dropped_to_, writeback_from_ - dropped_to_);
+      dropped_to_ = writeback_from_;
       writeback_from_ = written_;
     }
   }
@@ -161,6 +165,7 @@ class replacement_file::descriptor_buffer : public std::streambuf {
   int fd_;
   std::uint64_t written_ = 0;         // bytes written to the file so far
   std::uint64_t writeback_from_ = 0;  // where no writeback was started yet
+  std::uint64_t dropped_to_ = 0;      // the file cache dropped up to here
   std::vector<char> bytes_;
   std::error_code error_;
 };
