@@ -46,8 +46,8 @@ std::error_code sync(int fd) { return ::_commit(fd) == 0 ? std::error_code() : l
 // Windows writes a file's cached pages out on its own, without a hint.
 void start_writeback(int, std::uint64_t, std::uint64_t) {}
 
-// Windows' cache manager trims the pages of a file written sequentially on
-// its own.
+// Nothing: the C runtime's descriptors have no such call, and Windows'
+// cache manager writes a file's pages out and reuses them on its own.
 void drop_written(int, std::uint64_t, std::uint64_t) {}
 
 std::error_code close(int fd) { return ::_close(fd) == 0 ? std::error_code() : last_errno(); }
