@@ -2,8 +2,8 @@
 // A table of texts by id, filled once by a loading step and then only read:
 // site id -> site name, inband id -> site id and the name of the site key
 // read. Of the entries of one id the first one appended wins. The entries
-// sit in one vector and their texts end to end, as UTF-16 code units, in one
-// pool: a table of a million ids costs a few allocations and no tree nodes,
+// sit in one vector and their texts end to end, as UTF-16 code units, in a
+// pool of blocks: a table of a million ids costs a few allocations and no tree nodes,
 // where a map of wide strings costs two allocations and about a hundred
 // bytes an entry. A wide text and its UTF-16 form stand for each other one
 // to one for every text that the program reads.
@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -21,8 +22,14 @@
 
 namespace netkeep {
 
-// Texts end to end, as UTF-16 code units, in one string; each is known by
-// where it starts and how long it is, in 32 bits each.
+// Texts end to end, as UTF-16 code units, in blocks that never move: the
+// pool grows without copying what it holds and without holding it twice
+// meanwhile (a string that doubles does both, into fresh memory each time).
+// Each text is known by where it starts, counted over the blocks as if they
+// lay end to end, and how long it is, in 32 bits each. A text lies in one
+// block: one that does not fit the room left starts the next block, and one
+// longer than a block gets a block of its own that stands for as many
+// blocks as it spans.
 class utf16_pool {
  public:
   struct span {
@@ -33,33 +40,56 @@ class utf16_pool {
   // Keeps the text and returns where. Throws std::length_error, keeping
   // nothing, when the texts no longer fit the 32-bit offsets.
   span append(std::wstring_view text) {
-    const std::size_t offset = texts_.size();
-    texts_.resize(offset + 2 * text.size());
-    texts_.resize(static_cast<std::size_t>(text::write_utf16(text, texts_.data() + offset) - texts_.data()));
-    return kept_from(offset);
+    char16_t* const start = room_for(2 * text.size());
+    return kept(start, text::write_utf16(text, start));
   }
   // The same with the text's UTF-16 code units.
   span append(std::u16string_view text) {
-    const std::size_t offset = texts_.size();
-    texts_.append(text);
-    return kept_from(offset);
+    char16_t* const start = room_for(text.size());
+    return kept(start, std::copy(text.begin(), text.end(), start));
   }
 
-  std::u16string_view view(span text) const { return std::u16string_view(texts_).substr(text.offset, text.size); }
+  std::u16string_view view(span text) const {
+    if (text.size == 0) return {};
+    return {blocks_[text.offset / block_units].get() + text.offset % block_units, text.size};
+  }
 
-  // Gives back the room that growing left unused.
-  void shrink_to_fit() { texts_.shrink_to_fit(); }
+  // Code units in a block: 2 MiB.
+  static constexpr std::size_t block_units = std::size_t{1} << 20;
 
  private:
-  span kept_from(std::size_t offset) {
-    if (texts_.size() > std::numeric_limits<std::uint32_t>::max()) {
-      texts_.resize(offset);
+  // Where `units` code units fit: the room left in the last block, or a new
+  // one.
+  char16_t* room_for(std::size_t units) {
+    if (units <= room_) return next_;
+    if (units > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("utf16_pool: the texts do not fit");
+    const std::size_t spanned = std::max<std::size_t>(1, (units + block_units - 1) / block_units);
+    if ((blocks_.size() + spanned) * block_units - 1 > std::numeric_limits<std::uint32_t>::max()) {
       throw std::length_error("utf16_pool: the texts do not fit");
     }
-    return {static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(texts_.size() - offset)};
+    blocks_.push_back(std::make_unique_for_overwrite<char16_t[]>(spanned * block_units));
+    last_ = blocks_.size() - 1;
+    // The blocks that a long text spans beyond its own hold nothing, and its
+    // block takes no other text, whose offset would fall in them.
+    blocks_.resize(blocks_.size() + spanned - 1);
+    next_ = blocks_[last_].get();
+    room_ = spanned == 1 ? block_units : 0;
+    return next_;
   }
 
-  std::u16string texts_;
+  span kept(char16_t* start, char16_t* end) {
+    const std::size_t size = static_cast<std::size_t>(end - start);
+    if (size == 0) return {0, 0};
+    const std::size_t offset = last_ * block_units + static_cast<std::size_t>(start - blocks_[last_].get());
+    next_ = end;
+    room_ -= std::min(room_, size);
+    return {static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(size)};
+  }
+
+  std::vector<std::unique_ptr<char16_t[]>> blocks_;
+  std::size_t last_ = 0;  // the block that next_ points into
+  char16_t* next_ = nullptr;
+  std::size_t room_ = 0;
 };
 
 // The value of a table that holds texts only.
@@ -82,7 +112,8 @@ class id_text_table {
   void append(std::int64_t id, Value value, std::u16string_view text) { add(id, value, texts_.append(text)); }
 
   // Puts the entries in id order and keeps, of the entries of one id, the
-  // first one appended; then gives back the room that growing left unused.
+  // first one appended; then gives back the room that growing left unused
+  // in the entries.
   // Look-ups and walks need the table in order; appending an id not above
   // the last one puts it out of order.
   void order() {
@@ -94,7 +125,6 @@ class id_text_table {
       ordered_ = true;
     }
     entries_.shrink_to_fit();
-    texts_.shrink_to_fit();
   }
 
   // The entry of the id, or null. Throws std::logic_error when the table is
