@@ -3,9 +3,9 @@
 // site id -> site name, inband id -> site id and the name of the site key
 // read. Of the entries of one id the first one appended wins. The entries
 // sit in one vector and their texts end to end, as UTF-16 code units, in a
-// pool of blocks: a table of a million ids costs a few allocations and no tree nodes,
-// where a map of wide strings costs two allocations and about a hundred
-// bytes an entry. A wide text and its UTF-16 form stand for each other one
+// pool of blocks: a table of a million ids costs a few dozen allocations and
+// no tree nodes, where a map of wide strings costs two allocations and about
+// a hundred bytes an entry. A wide text and its UTF-16 form stand for each other one
 // to one for every text that the program reads.
 
 #include <algorithm>
