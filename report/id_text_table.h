@@ -5,8 +5,8 @@
 // sit in one vector and their texts end to end, as UTF-16 code units, in a
 // pool of blocks: a table of a million ids costs a few dozen allocations and
 // no tree nodes, where a map of wide strings costs two allocations and about
-// a hundred bytes an entry. A wide text and its UTF-16 form stand for each other one
-// to one for every text that the program reads.
+// a hundred bytes an entry. A wide text and its UTF-16 form stand for each
+// other one to one for every text that the program reads.
 
 #include <algorithm>
 #include <cstddef>
@@ -62,11 +62,10 @@ class utf16_pool {
   // one.
   char16_t* room_for(std::size_t units) {
     if (units <= room_) return next_;
-    if (units > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("utf16_pool: the texts do not fit");
+    // Every offset of the blocks, the new ones included, fits 32 bits.
+    constexpr std::size_t most_blocks = (std::size_t{std::numeric_limits<std::uint32_t>::max()} + 1) / block_units;
     const std::size_t spanned = std::max<std::size_t>(1, (units + block_units - 1) / block_units);
-    if ((blocks_.size() + spanned) * block_units - 1 > std::numeric_limits<std::uint32_t>::max()) {
-      throw std::length_error("utf16_pool: the texts do not fit");
-    }
+    if (spanned > most_blocks - blocks_.size()) throw std::length_error("utf16_pool: the texts do not fit");
     blocks_.push_back(std::make_unique_for_overwrite<char16_t[]>(spanned * block_units));
     last_ = blocks_.size() - 1;
     // The blocks that a long text spans beyond its own hold nothing, and its
