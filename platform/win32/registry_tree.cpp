@@ -173,11 +173,13 @@ std::size_t child_list::lower_bound(const Folded& folded) const {
   const auto before = [](const std::unique_ptr<key_node>& node, const Folded& name) {
     return node->name().compare_folded(name) < 0;
   };
-  // The front first: deleting every subkey, as a walk that deletes does,
-  // asks for the first subkey each time, and a binary search of a large
+  // The ends first: deleting every subkey, as a walk that deletes does,
+  // asks for the first subkey each time, and adding subkeys in their order,
+  // as an import does, puts each after the last; a binary search of a large
   // list costs a miss at every step.
   const auto first = block.nodes.begin() + static_cast<std::ptrdiff_t>(block.first);
   if (first == block.nodes.end() || !before(*first, folded)) return block.first;
+  if (before(block.nodes.back(), folded)) return block.nodes.size();
   const auto found = std::lower_bound(std::next(first), block.nodes.end(), folded, before);
   return static_cast<std::size_t>(found - block.nodes.begin());
 }
